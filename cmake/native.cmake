@@ -1,0 +1,14 @@
+# The native build: unit tests of the decision logic, and the registration of every test
+# that runs Windows programs under Wine (they use the x86_64 build's outputs).
+enable_testing()
+find_package(GTest REQUIRED)
+
+set(QUILLET_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "x86_64 MinGW build folder")
+set(QUILLET_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH "folder holding quillet.scr")
+
+add_library(quillet_core STATIC ${QUILLET_CORE_SOURCES})
+target_include_directories(quillet_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(quillet_core PRIVATE -Wall -Wextra)
+
+add_subdirectory(tests/unit)
+add_subdirectory(tests/e2e)

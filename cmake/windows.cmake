@@ -1,0 +1,21 @@
+# The Windows builds: quillet.scr and the small Windows programs the Wine tests use.
+enable_language(RC)
+
+# A .scr must run on a plain Windows 95-era installation: static runtime, no C++ exceptions
+# or RTTI of our own, GUI subsystem, OS and subsystem version 4.0.
+set(QUILLET_WIN_COMPILE_OPTIONS -Wall -Wextra -fno-exceptions -fno-rtti -Os)
+set(QUILLET_WIN_LINK_OPTIONS
+    -static -static-libgcc -static-libstdc++ -mwindows -s
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
+set_target_properties(quillet PROPERTIES SUFFIX ".scr")
+target_include_directories(quillet PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS})
+target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})
+target_link_libraries(quillet PRIVATE ${QUILLET_WIN_LIBRARIES} user32 gdi32 kernel32 advapi32)
+
+add_subdirectory(tests/win32)

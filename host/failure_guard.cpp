@@ -1,0 +1,32 @@
+// GCC has no __try/__except, so the guard is a top-level exception filter, installed for the
+// length of the run mode. The system's UnhandledExceptionFilter calls the top-level filter
+// itself; to ask it for its verdict without landing back here, the guard first takes itself
+// out of that place.
+#include "host/failure_guard.h"
+
+#include <windows.h>
+
+#include "host/host.h"
+
+namespace {
+
+LONG WINAPI GuardFilter(EXCEPTION_POINTERS* info) {
+    SetUnhandledExceptionFilter(nullptr);
+    LONG verdict = UnhandledExceptionFilter(info);
+    if (verdict == EXCEPTION_EXECUTE_HANDLER) {
+        // The mode is over: leave the system's running flag as we found it and end here,
+        // the way the mode would have ended had it returned.
+        SetSaverRunning(false);
+        ExitProcess(info->ExceptionRecord->ExceptionCode);
+    }
+    return verdict;
+}
+
+}  // namespace
+
+int32_t RunGuarded(GuardedMode mode, const void* context) {
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(GuardFilter);
+    int32_t result = mode(context);
+    SetUnhandledExceptionFilter(previous);
+    return result;
+}
