@@ -11,6 +11,21 @@
 
 class BirdSaver {
 public:
+    // The saver window (Windows only).
+    static BirdSaver* Create(WindowHandle window);
+    void Initialize();
+    intptr_t HandleMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                           intptr_t lParam);
+    void OnTimer();
+    void OnEraseBackground();
+    void Destroy();
+
+    // The settings dialog (Windows only).
+    intptr_t HandleDialogMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam,
+                                 intptr_t lParam);
+    void OnInitDialog();
+    void OnOK();
+
     uint32_t timerId = 0;
     int32_t delay = kDefaultDelay;
     WindowHandle window = nullptr;
