@@ -21,3 +21,15 @@ INT_PTR CALLBACK SaverConfigDialogProc(HWND dialog, UINT message, WPARAM, LPARAM
     }
     return FALSE;
 }
+
+LRESULT CALLBACK SaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefSaverProc(window, message, wParam, lParam);
+}
+
+LRESULT DefSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void LoadPasswordVerifier() {}
+
+void UnloadPasswordVerifier() {}
