@@ -1,0 +1,188 @@
+// The settings file: what the reader accepts, what the writer produces byte for byte, and
+// round trips between the two.
+#include "saver/settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quillet-settings-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        path_ = dir_ + "/quilet01.ini";
+    }
+    void TearDown() override {
+        chmod(path_.c_str(), 0644);
+        std::remove(path_.c_str());
+        rmdir(path_.c_str());
+        rmdir(dir_.c_str());
+    }
+
+    void Write(const std::string& bytes) {
+        std::ofstream(path_, std::ios::binary) << bytes;
+    }
+    std::string Contents() {
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    // Reads the file starting from the defaults, as both callers do.
+    std::pair<int32_t, int32_t> Read() {
+        int32_t delay = kDefaultDelay;
+        int32_t birdCount = kDefaultBirdCount;
+        ReadSettingsFile(path_.c_str(), delay, birdCount);
+        return {delay, birdCount};
+    }
+
+    std::string dir_;
+    std::string path_;
+};
+
+TEST_F(SettingsFile, AcceptedForms) {
+    struct Case {
+        std::string bytes;
+        int32_t delay;
+        int32_t birdCount;
+    } cases[] = {
+        {"", 200, 3},
+        {"CharNumber = 7\r\n", 200, 7},
+        {"CharNumber = 5\r\nDelay = 100\r\n", 100, 5},
+        {"Delay = 100\r\nDelay = 300\r\n", 300, 3},  // the last value wins
+        {"Delay=250\r\n", 250, 3},
+        {"Delay=   250\r\n", 250, 3},
+        {"Delay =250\r\n", 250, 3},
+        {"Delay = +250\r\n", 250, 3},
+        {"Delay = 250ms\r\n", 250, 3},
+        {"Delay\t=\t250\r\n", 250, 3},  // a blank in the pattern matches any white space
+        {" Delay = 250\r\n", 200, 3},   // the name must open the line
+        {"delay = 250\r\n", 200, 3},
+        {"Delay = \r\n", 200, 3},
+        {"Delay = abc\r\n", 200, 3},
+        {"Delay : 250\r\n", 200, 3},
+        {"Delay = 5 CharNumber = 3\r\n", 5, 3},
+        {"Delay = 5 CharNumber = 9\r\n", 5, 3},  // one setting per line
+        {"Delay = 0\r\nCharNumber = -2\r\n", 0, -2},
+        {"Delay = -40\r\n", -40, 3},
+        {"CharNumber = 4", 200, 4},  // no line end on the last line
+        {"Delay = 300\nCharNumber = 6\n", 300, 6},  // lone LF line ends
+        {"Delay = 300\rCharNumber = 6\r\n", 300, 3},  // a lone CR is part of the line
+        {"Delay = 300\r\n\x1a" "Delay = 400\r\n", 300, 3},  // 0x1A ends the file
+        {"\x1a" "Delay = 400\r\n", 200, 3},
+        {"junk\r\n\r\n\r\nCharNumber = 9\r\n", 200, 9},
+        {std::string("Delay = 1\0 2\r\nCharNumber = 2\r\n", 30), 1, 2},  // a NUL ends the text
+    };
+    for (const Case& c : cases) {
+        Write(c.bytes);
+        auto [delay, birdCount] = Read();
+        EXPECT_EQ(delay, c.delay) << "file: " << c.bytes;
+        EXPECT_EQ(birdCount, c.birdCount) << "file: " << c.bytes;
+    }
+}
+
+TEST_F(SettingsFile, LineLengthLimit) {
+    // 63 characters fit the line buffer whole: the number's last digit is the 63rd.
+    std::string line63 = "Delay =" + std::string(55, ' ') + "1";
+    ASSERT_EQ(line63.size(), 63u);
+    Write(line63 + "\r\n");
+    EXPECT_EQ(Read().first, 1);
+
+    // A longer line keeps its first 63 characters: the digit after them is lost...
+    Write(line63 + "2\r\nCharNumber = 8\r\n");
+    EXPECT_EQ(Read(), std::make_pair(1, 8));  // ...and the next line still counts
+
+    // A line of 10 000 characters and a file of nothing but one huge line end the read too.
+    Write("Delay = 42" + std::string(10000, 'x') + "\nCharNumber = 6\n");
+    EXPECT_EQ(Read(), std::make_pair(42, 6));
+    Write(std::string(100000, 'Z'));
+    EXPECT_EQ(Read(), std::make_pair(200, 3));
+}
+
+TEST_F(SettingsFile, MissingOrUnreadableFileKeepsTheCallersValues) {
+    int32_t delay = 123;
+    int32_t birdCount = 4;
+    ReadSettingsFile(path_.c_str(), delay, birdCount);  // no such file
+    EXPECT_EQ(delay, 123);
+    EXPECT_EQ(birdCount, 4);
+
+    // A directory in the file's place reads as nothing.
+    ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
+    ReadSettingsFile(path_.c_str(), delay, birdCount);
+    EXPECT_EQ(delay, 123);
+    EXPECT_EQ(birdCount, 4);
+}
+
+TEST_F(SettingsFile, WrittenFormByteForByte) {
+    struct Case {
+        int32_t delay;
+        int32_t birdCount;
+        std::string bytes;
+    } cases[] = {
+        {200, 3, "Delay = 200\r\nCharNumber = 3\r\n"},
+        {1000, 10, "Delay = 1000\r\nCharNumber = 10\r\n"},
+        {-5, 0, "Delay = -5\r\nCharNumber = 0\r\n"},
+        {2147483647, -2147483647 - 1, "Delay = 2147483647\r\nCharNumber = -2147483648\r\n"},
+    };
+    for (const Case& c : cases) {
+        WriteSettingsFile(path_.c_str(), c.delay, c.birdCount);
+        EXPECT_EQ(Contents(), c.bytes);
+    }
+    WriteSettingsFile(path_.c_str(), 200, 3);
+    EXPECT_EQ(Contents().size(), 29u);
+    WriteSettingsFile(path_.c_str(), 1000, 10);
+    EXPECT_EQ(Contents().size(), 31u);
+}
+
+TEST_F(SettingsFile, SavingReplacesTheWholeFile) {
+    Write("Delay = 300\r\nCharNumber = 5\r\nExtra = 1\r\nmore text\r\n");
+    WriteSettingsFile(path_.c_str(), 300, 5);
+    EXPECT_EQ(Contents(), "Delay = 300\r\nCharNumber = 5\r\n");
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
+    if (geteuid() == 0) {
+        // Root writes through permission bits; a directory in the file's place cannot be
+        // opened for writing by anyone.
+        ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
+        WriteSettingsFile(path_.c_str(), 1, 1);
+        struct stat info;
+        ASSERT_EQ(stat(path_.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        return;
+    }
+    Write("Delay = 300\r\n");
+    chmod(path_.c_str(), 0444);
+    WriteSettingsFile(path_.c_str(), 1, 1);
+    EXPECT_EQ(Contents(), "Delay = 300\r\n");
+}
+
+TEST_F(SettingsFile, RoundTrips) {
+    // Write, read back, write again: the same values and the same bytes, over many values.
+    std::mt19937 generator(20261208);
+    std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+    for (int i = 0; i < 500; ++i) {
+        int32_t delay = i < 3 ? INT32_MIN + i : any(generator);
+        int32_t birdCount = any(generator);
+        WriteSettingsFile(path_.c_str(), delay, birdCount);
+        std::string first = Contents();
+        int32_t readDelay = 0;
+        int32_t readCount = 0;
+        ReadSettingsFile(path_.c_str(), readDelay, readCount);
+        ASSERT_EQ(readDelay, delay);
+        ASSERT_EQ(readCount, birdCount);
+        WriteSettingsFile(path_.c_str(), readDelay, readCount);
+        ASSERT_EQ(Contents(), first);
+    }
+}
+
+}  // namespace
