@@ -8,7 +8,7 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE   := cmake
 CTEST_ARGS ?=
 
-.PHONY: all deps dist test demo clean win32 win64 native
+.PHONY: all deps dist test demo clean win32 win64 native fuzz-long
 
 all: dist
 
@@ -27,6 +27,7 @@ win64: deps
 
 native: deps
 	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	    -DQUILLET_WIN64_DIR=$(abspath $(BUILD))/win64 -DQUILLET_DIST_DIR=$(abspath $(DIST)) >/dev/null
 	$(CMAKE) --build $(BUILD)/native -j $(JOBS)
 
@@ -41,6 +42,14 @@ test: dist native
 
 demo: dist
 	@echo "The full-screen demo arrives with the flock; for now: make dist"
+
+# A longer fuzzing session by hand: FUZZ_SECONDS per target (default ten minutes).
+FUZZ_SECONDS ?= 600
+fuzz-long: native
+	for t in run_mode settings; do \
+	    (cd $(BUILD)/native/tests/fuzz && ./fuzz_$$t -max_total_time=$(FUZZ_SECONDS) \
+	        -print_final_stats=1 corpus_$$t $(CURDIR)/tests/fuzz/seeds/$$t) || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD) $(DIST)

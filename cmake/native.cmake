@@ -10,5 +10,11 @@ add_library(quillet_core STATIC ${QUILLET_CORE_SOURCES})
 target_include_directories(quillet_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(quillet_core PRIVATE -Wall -Wextra)
 
+# Subfolders that rebuild the core with other flags (sanitizers, fuzzing) need full paths.
+list(TRANSFORM QUILLET_CORE_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VARIABLE QUILLET_CORE_SOURCES_ABS)
+
 add_subdirectory(tests/unit)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_subdirectory(tests/fuzz)
+endif()
 add_subdirectory(tests/e2e)

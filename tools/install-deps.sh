@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ googletest libgtest-dev clang
+    cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 xvfb xdotool x11-utils imagemagick python3
 )
