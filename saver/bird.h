@@ -7,6 +7,10 @@
 
 #include "host/handles.h"
 
+// A pseudo-random source with the C runtime's contract: each call gives 0..32767. The saver
+// passes rand; tests pass a stand-in with the same arithmetic so the draws can be checked.
+using RandomSource = int (*)();
+
 struct BirdRect {
     int32_t left;
     int32_t top;
@@ -15,11 +19,17 @@ struct BirdRect {
 };
 
 class Bird {
-public:
+   public:
     // Windows only.
     void Init(WindowHandle window, int32_t startX, int32_t startY);
     void DrawAndMove(WindowHandle window, BitmapHandle background);
     void Release();
+
+    // The arithmetic halves of Init and DrawAndMove, kept apart from the drawing.
+    void ChooseStart(int32_t startX, int32_t startY, RandomSource random);
+    void ClampInto(int32_t right, int32_t bottom);
+    void MoveWithin(int32_t right, int32_t bottom);
+    bool HasArtwork() const { return width > 0 && height > 0; }
 
     void AdvanceFrame();
     BirdRect Bounds() const;

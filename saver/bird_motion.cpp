@@ -1,0 +1,104 @@
+// How a bird moves: its random start, the clamp into the window, the step with its edge
+// bounce, the flapping frames and the collision turn. Plain arithmetic, shared by the saver
+// and the native tests.
+#include "saver/bird.h"
+
+namespace {
+
+constexpr int32_t kFrameCount = 4;
+constexpr int32_t kStepSize = 4;
+
+int32_t Magnitude(int32_t v) {
+    return v < 0 ? -v : v;
+}
+
+// A random bit 0 means +4 (moving left or up), 1 means -4.
+int32_t RandomStep(RandomSource random) {
+    return random() % 2 == 0 ? kStepSize : -kStepSize;
+}
+
+// Closed intervals, so boxes that only share an edge still count as touching.
+bool Within(int32_t v, int32_t low, int32_t high) {
+    return low <= v && v <= high;
+}
+
+bool SpansMeet(int32_t aStart, int32_t aLength, int32_t bStart, int32_t bLength) {
+    int32_t aEnd = aStart + aLength;
+    int32_t bEnd = bStart + bLength;
+    return Within(bStart, aStart, aEnd) || Within(bEnd, aStart, aEnd) ||
+           Within(aStart, bStart, bEnd) || Within(aEnd, bStart, bEnd);
+}
+
+}  // namespace
+
+// The draws come in a fixed order (frame, horizontal sign, vertical sign) so that one seed
+// always gives the same flock.
+void Bird::ChooseStart(int32_t startX, int32_t startY, RandomSource random) {
+    frameStep = 1;
+    frame = random() % kFrameCount;
+    x = startX;
+    y = startY;
+    stepX = RandomStep(random);
+    stepY = RandomStep(random);
+    // The first step always shows the first frame; the random counter counts from the advance.
+    currentImage = 0;
+    currentMask = 0;
+}
+
+// Only the far edges are enforced: a window smaller than the sprite leaves it partly outside
+// on the near side, and the bounce rule brings it back and forth from there.
+void Bird::ClampInto(int32_t right, int32_t bottom) {
+    if (x > right - width) {
+        x = right - width;
+    }
+    if (y > bottom - height) {
+        y = bottom - height;
+    }
+}
+
+void Bird::MoveWithin(int32_t right, int32_t bottom) {
+    int32_t a = Magnitude(stepX);
+    int32_t b = Magnitude(stepY);
+    x -= stepX;
+    y -= stepY;
+    if (x < 0) {
+        stepX = -a;
+    } else if (x > right - width) {
+        stepX = a;
+    }
+    if (y < 0) {
+        stepY = -b;
+    } else if (y > bottom - height) {
+        stepY = b;
+    }
+    AdvanceFrame();
+}
+
+void Bird::AdvanceFrame() {
+    frame = (frame + frameStep) % kFrameCount;
+    currentImage = frame;
+    currentMask = frame;
+}
+
+BirdRect Bird::Bounds() const {
+    return {x, y, x + width, y + height};
+}
+
+// A bird without artwork is never drawn, so nothing may turn away from it.
+bool Bird::Overlaps(const Bird& other) const {
+    if (!HasArtwork() || !other.HasArtwork()) {
+        return false;
+    }
+    BirdRect b = other.Bounds();
+    return SpansMeet(x, width, b.left, b.right - b.left) &&
+           SpansMeet(y, height, b.top, b.bottom - b.top);
+}
+
+// A positive step moves left or up, so a bird left of (or above) the other gets a positive one.
+// Equal coordinates send the bird right (or down).
+void Bird::TurnAwayFrom(const Bird& other) {
+    int32_t a = Magnitude(stepX);
+    int32_t b = Magnitude(stepY);
+    stepX = x < other.x ? a : -a;
+    stepY = y < other.y ? b : -b;
+}

@@ -1,0 +1,135 @@
+// The flock's rules: how many birds a run gets, the order in which a start consumes random
+// numbers, and the order in which collision turns are made.
+#include "saver/flock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// The C runtime's generator on Windows, so the tests see the sequence a real run would.
+uint32_t gLcgState = 1;
+void SeedLcg(uint32_t seed) {
+    gLcgState = seed;
+}
+int LcgRandom() {
+    gLcgState = gLcgState * 214013u + 2531011u;
+    return static_cast<int>((gLcgState >> 16) & 0x7FFF);
+}
+
+// Places a flock as the saver does, minus the artwork: start point, then the bird's own draws,
+// then the clamp.
+std::vector<Bird> PlaceFlock(int32_t count, int32_t right, int32_t bottom) {
+    std::vector<Bird> birds(static_cast<size_t>(FlockSize(count, right, bottom)));
+    for (Bird& bird : birds) {
+        BirdStart start = DrawBirdStart(right, bottom, LcgRandom);
+        bird.ChooseStart(start.x, start.y, LcgRandom);
+        bird.width = bird.height = 120;
+        bird.ClampInto(right, bottom);
+    }
+    return birds;
+}
+
+Bird BirdAt(int32_t x, int32_t y) {
+    Bird bird;
+    bird.x = x;
+    bird.y = y;
+    bird.width = bird.height = 120;
+    bird.stepX = bird.stepY = 4;
+    bird.frameStep = 1;
+    return bird;
+}
+
+TEST(Flock, StandInGivesTheRuntimeSequence) {
+    SeedLcg(1);
+    const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
+    for (int value : expected) {
+        EXPECT_EQ(LcgRandom(), value);
+    }
+}
+
+TEST(Flock, EachBirdDrawsRowColumnFrameAndSigns) {
+    // Seed 1 gives 41, 18467, 6334, 26500, 19169 | 15724, 11478, 29358, 26962, 24464.
+    SeedLcg(1);
+    std::vector<Bird> birds = PlaceFlock(2, 1000, 700);
+    ASSERT_EQ(birds.size(), 2u);
+    struct Expected {
+        int32_t x, y, frame, stepX, stepY;
+    } expected[] = {
+        {18467 % 1000, 41 % 700, 6334 % 4, 4, -4},
+        {11478 % 1000, 15724 % 700, 29358 % 4, 4, 4},
+    };
+    for (size_t i = 0; i < 2; i++) {
+        EXPECT_EQ(birds[i].x, expected[i].x) << i;
+        EXPECT_EQ(birds[i].y, expected[i].y) << i;
+        EXPECT_EQ(birds[i].frame, expected[i].frame) << i;
+        EXPECT_EQ(birds[i].stepX, expected[i].stepX) << i;
+        EXPECT_EQ(birds[i].stepY, expected[i].stepY) << i;
+    }
+}
+
+TEST(Flock, Size) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        int32_t birdCount, right, bottom, size;
+    } cases[] = {
+        {3, 1024, 768, 3},        {10, 152, 112, 10},      {1, 1, 1, 1},
+        {0, 1024, 768, 0},        {-2, 1024, 768, 0},      {kMin, 1024, 768, 0},
+        {999, 1024, 768, 999},    {1000, 1024, 768, 1000}, {1001, 1024, 768, 1000},
+        {10000, 1024, 768, 1000}, {kMax, 1024, 768, 1000}, {3, 0, 768, 0},
+        {3, 1024, 0, 0},          {kMax, 0, 0, 0},         {3, -5, 768, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FlockSize(c.birdCount, c.right, c.bottom), c.size)
+            << c.birdCount << " birds in " << c.right << "x" << c.bottom;
+    }
+}
+
+// Whatever the seed, every bird of a full-screen flock starts with its whole patch of the
+// sprite inside the screen.
+TEST(Flock, StartsInsideTheScreen) {
+    for (uint32_t seed = 0; seed < 2000; seed++) {
+        SeedLcg(seed * 7919u);
+        for (const Bird& bird : PlaceFlock(10, 1024, 768)) {
+            ASSERT_TRUE(0 <= bird.x && bird.x <= 904) << "seed " << seed << " x " << bird.x;
+            ASSERT_TRUE(0 <= bird.y && bird.y <= 648) << "seed " << seed << " y " << bird.y;
+        }
+    }
+}
+
+TEST(Flock, TheLastTouchedNeighbourDecides) {
+    // The middle bird touches one neighbour on each side; only the array order differs.
+    struct Case {
+        int32_t firstX, secondX;
+        int32_t stepX;
+    } cases[] = {
+        {0, 200, 4},     // left first, right last: turns away from the right one, moves left
+        {200, 0, -4},    // right first, left last: moves right
+        {100, 200, 4},   // equal x first (would send it right), then the right one
+        {200, 100, -4},  // the right one first, then equal x
+    };
+    for (const Case& c : cases) {
+        std::vector<Bird> birds = {BirdAt(c.firstX, 0), BirdAt(100, 0), BirdAt(c.secondX, 0)};
+        std::vector<Bird> before = birds;
+        TurnAwayFromOverlaps(birds, 1);
+        EXPECT_EQ(birds[1].stepX, c.stepX) << c.firstX << " then " << c.secondX;
+        EXPECT_EQ(birds[1].stepY, -4) << "equal y moves down";
+        for (size_t i : {size_t{0}, size_t{2}}) {
+            EXPECT_EQ(birds[i].stepX, before[i].stepX) << "neighbour " << i << " untouched";
+            EXPECT_EQ(birds[i].stepY, before[i].stepY) << "neighbour " << i << " untouched";
+        }
+    }
+}
+
+TEST(Flock, BirdTouchingNobodyKeepsItsCourse) {
+    std::vector<Bird> birds = {BirdAt(0, 0), BirdAt(400, 0), BirdAt(121, 300)};
+    TurnAwayFromOverlaps(birds, 1);
+    EXPECT_EQ(birds[1].stepX, 4);
+    EXPECT_EQ(birds[1].stepY, 4);
+}
+
+}  // namespace
