@@ -1,0 +1,613 @@
+"""Runs Quillet and its Windows test helpers under Wine, on a private X display.
+
+Every end-to-end test uses this module (Python 3 standard library only). The pieces:
+
+    with WineDesktop() as desk:               # own Xvfb, Wine virtual desktop 1024x768,
+                                              # fresh temporary working directory desk.dir
+        desk.pattern_desktop()                # paint "the desktop" the saver will freeze
+        code = desk.run(desk.scr, "/x")       # full signed 32-bit exit code: -1
+        proc = desk.start(desk.scr, "/s")     # WineProcess; desk.is_running(proc)
+        desk.key("a"); desk.mouse_move(10, 10); desk.click(1)
+        shot = desk.screenshot()              # Image: width, height, pixel(x, y) -> (r, g, b)
+        assert desk.wait_exit(proc, 30) == 0
+        proc.windows                          # classes of the windows the program created
+
+    parent = desk.parent_window(200, 150, run=[desk.scr, "/p", "%HWND%"])
+    parent.hwnd; parent.client_rect(); parent.close(); parent.child_exit(30)
+
+Exit codes: a plain `wine prog` call hands back only the low 8 bits (-1 arrives as 255).
+run()/start() therefore go through the helper win_probe.exe, which starts the program with
+CreateProcessA on an exact command line and prints GetExitCodeProcess as a signed number.
+run_exact()/start_exact() take the command line as bytes, for tabs and bytes above 127;
+run_plain() is the plain `wine` call.
+
+The Wine prefix is shared by all tests of a run (ctest creates it once through
+`python3 quillet_wine.py setup-prefix`, see CMakeLists.txt). Each WineDesktop restores the
+prefix's registry to the state it had after set-up, so registry changes (reg_add,
+set_windows_version) last for one context only. In that prefix the crash debugger is off
+(AeDebug "Debugger" is empty), so an unhandled fault never opens winedbg's dialog and the
+system's UnhandledExceptionFilter answers EXCEPTION_EXECUTE_HANDLER.
+
+Paths come from the environment (set by tests/e2e/CMakeLists.txt):
+    QUILLET_SCR           the .scr under test (64-bit build)
+    QUILLET_WIN_HELPERS   folder of win_probe.exe, pattern_desktop.exe, parent_window.exe, ...
+    QUILLET_WINE_PREFIX   the shared Wine prefix
+"""
+
+import ctypes
+import ctypes.util
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN_WIDTH = 1024
+SCREEN_HEIGHT = 768
+SETUP_TIMEOUT = 300  # creating a prefix takes 10-20 s on an idle machine
+DEFAULT_TIMEOUT = 60
+WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+AEDEBUG_KEYS = (
+    r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug",
+    r"HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug",
+)
+REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
+
+
+_LIBC = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
+_PR_SET_PDEATHSIG = 1
+
+
+def _die_with_test():
+    """Runs in each child before exec: should the test process be killed (a ctest timeout),
+    the kernel ends Xvfb and the wine launchers too instead of leaving them behind."""
+    _LIBC.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+def expected_pattern(x, y):
+    """The colour pattern_desktop.exe paints at screen pixel (x, y)."""
+    red = 40 + (x // 8) % 128
+    green = 40 + (y // 6) % 128
+    blue = 150 if (x // 32 + y // 32) % 2 else 90
+    return (red, green, blue)
+
+
+def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.1, what="condition"):
+    """Calls predicate until it returns something true and returns that; raises
+    TimeoutError naming `what` when `timeout` seconds pass first."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise TimeoutError("timed out after %g s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def windows_path(path):
+    """The Windows name of a Unix path: Wine maps the Unix root to drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def command_line(args):
+    """Joins arguments into one Windows command line (Microsoft C runtime quoting). The
+    program, args[0], may be a Unix path; pass other paths through windows_path()."""
+    program = args[0]
+    if os.path.isabs(program) and os.path.exists(program):
+        program = windows_path(program)
+    return subprocess.list2cmdline([program] + [str(a) for a in args[1:]])
+
+
+def _env_path(name):
+    value = os.environ.get(name)
+    if not value:
+        raise RuntimeError("%s is not set; run the test through ctest" % name)
+    return value
+
+
+def _prefix_env(prefix, display=None):
+    env = dict(os.environ)
+    env.update(WINE_ENV)
+    env["WINEPREFIX"] = prefix
+    if display is not None:
+        env["DISPLAY"] = display
+    return env
+
+
+class Image:
+    """A screenshot: width, height and pixel(x, y) -> (r, g, b)."""
+
+    def __init__(self, width, height, rgb):
+        self.width = width
+        self.height = height
+        self.rgb = rgb  # bytes, three per pixel, rows top to bottom
+
+    @staticmethod
+    def from_ppm(data):
+        fields = []
+        at = 2
+        if data[:2] != b"P6":
+            raise ValueError("not a binary PPM")
+        while len(fields) < 3:
+            while data[at : at + 1].isspace():
+                at += 1
+            if data[at : at + 1] == b"#":
+                at = data.index(b"\n", at) + 1
+                continue
+            end = at
+            while not data[end : end + 1].isspace():
+                end += 1
+            fields.append(int(data[at:end]))
+            at = end
+        width, height, maximum = fields
+        if maximum != 255:
+            raise ValueError("only 8-bit PPM is supported")
+        at += 1  # the single blank after the maximum
+        return Image(width, height, data[at : at + width * height * 3])
+
+    def pixel(self, x, y):
+        at = (y * self.width + x) * 3
+        return tuple(self.rgb[at : at + 3])
+
+    def ppm(self):
+        return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.rgb
+
+    def save_png(self, path):
+        subprocess.run(["convert", "ppm:-", "png:" + path], input=self.ppm(), check=True,
+                       timeout=DEFAULT_TIMEOUT)
+
+    def count(self, predicate, box=None):
+        """How many pixels in box (left, top, right, bottom; default: all) satisfy
+        predicate(x, y, (r, g, b))."""
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        return sum(1 for y in range(top, bottom) for x in range(left, right)
+                   if predicate(x, y, self.pixel(x, y)))
+
+
+class WineProcess:
+    """A Windows program started through win_probe.exe. After wait_exit: exit_code, and
+    windows, the (handle, class) pairs of the top-level and child windows it created."""
+
+    def __init__(self, popen, output_path, text):
+        self.popen = popen
+        self.output_path = output_path
+        self.command_line = text
+        self.exit_code = None
+        self.windows = []
+
+    def read_output(self):
+        with open(self.output_path, "rb") as f:
+            return f.read().decode("latin-1")
+
+    def _collect(self):
+        for line in self.read_output().splitlines():
+            if line.startswith("window "):
+                handle, _, cls = line[7:].partition("\t")
+                self.windows.append((int(handle), cls))
+            elif line.startswith("exit "):
+                self.exit_code = int(line[5:])
+            elif line.startswith("error "):
+                raise RuntimeError("could not start %r: Windows error %s"
+                                   % (self.command_line, line[6:]))
+
+
+class ParentWindow:
+    """parent_window.exe: a top-level window with a client area of a given size that may
+    run a command line with "%HWND%" replaced by its handle."""
+
+    def __init__(self, desk, process, report, close_file):
+        self.desk = desk
+        self.process = process
+        self.report = report
+        self.close_file = close_file
+        self.hwnd = int(wait_until(lambda: self._reported("hwnd"), what="parent window"))
+
+    def _reported(self, word):
+        try:
+            with open(self.report) as f:
+                for line in f:
+                    if line.startswith(word + " "):
+                        return line.split()[1]
+        except FileNotFoundError:
+            pass
+        return None
+
+    def client_rect(self):
+        """(left, top, width, height) of the client area in screen coordinates."""
+        out = self.desk.probe("client", str(self.hwnd))
+        return tuple(int(v) for v in out.split())
+
+    def close(self):
+        """Asks the window to destroy itself (it polls for a file every 50 ms)."""
+        open(self.close_file, "w").close()
+
+    def child_exit(self, timeout=DEFAULT_TIMEOUT):
+        """The exit code of the started command line, once it has ended."""
+        value = wait_until(lambda: self._reported("child"), timeout, what="child exit code")
+        return int(value)
+
+
+class WineDesktop:
+    """Context manager: a private Xvfb display, the shared prefix with its registry as set
+    up, a Wine virtual desktop of 1024x768 on that display, and a fresh working directory
+    (`dir`, the current directory of every program started). On exit every process it
+    started is ended, whatever happened."""
+
+    def __init__(self, prefix=None, keep_dir=False):
+        self.prefix = prefix or _env_path("QUILLET_WINE_PREFIX")
+        self.helpers = os.environ.get("QUILLET_WIN_HELPERS", "")
+        self.scr = os.environ.get("QUILLET_SCR", "")
+        self.keep_dir = keep_dir
+        self.display = None
+        self.dir = None
+        self.env = None
+        self._xvfb = None
+        self._processes = []
+        self._serial = 0
+
+    # -- lifecycle --------------------------------------------------------------------
+
+    def __enter__(self):
+        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            raise RuntimeError("no Wine prefix at %s; run the setup fixture" % self.prefix)
+        try:
+            self._stop_wineserver()
+            _restore_registry(self.prefix)
+            self._xvfb, self.display = start_xvfb()
+            self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
+            self.env = _prefix_env(self.prefix, self.display)
+            subprocess.run(["wineserver", "-p"], env=self.env, timeout=DEFAULT_TIMEOUT,
+                           check=True)
+            # The first program opens the virtual desktop on this display.
+            self.probe("windows")
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        for proc in self._processes:
+            _kill_group(proc)
+        self._processes = []
+        if self.env is not None:
+            self._stop_wineserver()
+        if self._xvfb is not None:
+            _kill_group(self._xvfb)
+            self._xvfb = None
+        if self.dir and not self.keep_dir:
+            shutil.rmtree(self.dir, ignore_errors=True)
+        return False
+
+    def _stop_wineserver(self):
+        env = _prefix_env(self.prefix, self.display)
+        subprocess.run(["wineserver", "-k"], env=env, timeout=DEFAULT_TIMEOUT,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            subprocess.run(["wineserver", "-w"], env=env, timeout=DEFAULT_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            subprocess.run(["wineserver", "-k9"], env=env, timeout=DEFAULT_TIMEOUT)
+
+    # -- programs ---------------------------------------------------------------------
+
+    def helper(self, name):
+        """Full path of a Windows test helper, e.g. helper("parent_window.exe")."""
+        return os.path.join(self.helpers, name)
+
+    def _popen(self, argv, cwd=None, stdout=None):
+        self._serial += 1
+        log = open(os.path.join(self.dir, "wine-%d.err" % self._serial), "wb")
+        proc = subprocess.Popen(["wine"] + argv, cwd=cwd or self.dir, env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=stdout or subprocess.DEVNULL,
+                                stderr=log, start_new_session=True,
+                                preexec_fn=_die_with_test)
+        log.close()
+        self._processes.append(proc)
+        return proc
+
+    def start_exact(self, text, cwd=None):
+        """Starts the command line `text` (str or bytes, passed byte for byte to
+        CreateProcessA) and returns a WineProcess."""
+        raw = text.encode("latin-1") if isinstance(text, str) else text
+        self._serial += 1
+        output_path = os.path.join(self.dir, "probe-%d.out" % self._serial)
+        with open(output_path, "wb") as output:
+            popen = self._popen([self.helper("win_probe.exe"), "run", raw.hex()], cwd, output)
+        return WineProcess(popen, output_path, raw)
+
+    def start(self, exe, *args, cwd=None):
+        """Starts exe with args (Unix paths become Windows paths); returns a WineProcess."""
+        return self.start_exact(command_line((exe,) + args), cwd)
+
+    def wait_exit(self, proc, timeout=DEFAULT_TIMEOUT):
+        """Waits for proc to end and returns its signed 32-bit exit code."""
+        try:
+            proc.popen.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise TimeoutError("%r still running after %g s" % (proc.command_line, timeout))
+        proc._collect()
+        if proc.exit_code is None:
+            raise RuntimeError("no exit code for %r: %s" % (proc.command_line,
+                                                             proc.read_output()))
+        return proc.exit_code
+
+    def is_running(self, proc):
+        return proc.popen.poll() is None
+
+    def run(self, exe, *args, cwd=None, timeout=DEFAULT_TIMEOUT):
+        """Runs exe to its end and returns the signed 32-bit exit code."""
+        return self.wait_exit(self.start(exe, *args, cwd=cwd), timeout)
+
+    def run_exact(self, text, cwd=None, timeout=DEFAULT_TIMEOUT):
+        return self.wait_exit(self.start_exact(text, cwd), timeout)
+
+    def run_plain(self, exe, *args, cwd=None, timeout=DEFAULT_TIMEOUT):
+        """Runs `wine exe args` directly; the result is Wine's 8-bit exit status."""
+        proc = self._popen([exe] + list(args), cwd)
+        try:
+            return proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise TimeoutError("%s still running after %g s" % (exe, timeout))
+
+    def probe(self, *args):
+        """Runs win_probe.exe with args; returns its stdout, or None if it answered 'no'."""
+        result = subprocess.run(["wine", self.helper("win_probe.exe")] + list(args),
+                                cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                timeout=DEFAULT_TIMEOUT)
+        if result.returncode != 0:
+            return None
+        return result.stdout.decode("latin-1")
+
+    # -- windows and processes --------------------------------------------------------
+
+    def windows(self):
+        """Every top-level window: dicts with hwnd, visible, rect, cls, title."""
+        found = []
+        for line in (self.probe("windows") or "").splitlines():
+            fields = line.split("\t")
+            if len(fields) >= 8:
+                found.append({"hwnd": int(fields[0]), "visible": fields[1] == "1",
+                              "rect": tuple(int(v) for v in fields[2:6]),
+                              "cls": fields[6], "title": fields[7]})
+        return found
+
+    def find_window(self, cls=None, title=None):
+        """The top-level window with this class and/or title (FindWindowA), or None."""
+        out = self.probe("find", cls or "*", title or "*")
+        if not out:
+            return None
+        fields = out.rstrip("\r\n").split("\t")
+        return {"hwnd": int(fields[0]), "visible": fields[1] == "1",
+                "rect": tuple(int(v) for v in fields[2:6]), "cls": fields[6],
+                "title": fields[7]}
+
+    def foreground_window(self):
+        out = self.probe("foreground")
+        return int(out.split("\t")[0]) if out else None
+
+    def x_windows(self, name):
+        """X window ids whose name matches the regular expression (xdotool search). Under
+        the virtual desktop Wine windows are drawn inside one X window, so prefer
+        find_window for Windows-side questions."""
+        result = subprocess.run(["xdotool", "search", "--name", name], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                timeout=DEFAULT_TIMEOUT)
+        return [int(v) for v in result.stdout.split()]
+
+    def processes(self):
+        """Executable names of every Windows process in the prefix."""
+        out = self.probe("processes") or ""
+        return [line.split("\t")[1] for line in out.splitlines() if "\t" in line]
+
+    def crash_evidence(self):
+        """What a crash would leave behind: a debugger process or its dialog."""
+        found = [p for p in self.processes() if p.lower() == "winedbg.exe"]
+        found += [w["title"] for w in self.windows()
+                  if w["visible"] and w["title"] in ("Program Error", "Wine Debugger")]
+        return found
+
+    # -- registry ---------------------------------------------------------------------
+
+    def reg_add(self, key, name, value, kind="REG_SZ"):
+        """Sets a registry value; undone when the next WineDesktop opens."""
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", str(value),
+                        "/f"], env=self.env, check=True, timeout=DEFAULT_TIMEOUT,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def reg_query(self, key, name):
+        """The value's data as `reg query` prints it, or None when it is not there."""
+        result = subprocess.run(["wine", "reg", "query", key, "/v", name], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                timeout=DEFAULT_TIMEOUT)
+        if result.returncode != 0:
+            return None
+        for line in result.stdout.decode("latin-1").splitlines():
+            fields = line.split(None, 2)
+            if len(fields) >= 2 and fields[0] == name and fields[1].startswith("REG_"):
+                return fields[2] if len(fields) == 3 else ""
+        return None
+
+    def reg_delete(self, key, name):
+        subprocess.run(["wine", "reg", "delete", key, "/v", name, "/f"], env=self.env,
+                       timeout=DEFAULT_TIMEOUT, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def set_windows_version(self, exe_basename, version="win95"):
+        """Makes Wine report `version` (win95, win98, winxp, win10, ...) to one program."""
+        self.reg_add(r"HKCU\Software\Wine\AppDefaults\%s" % exe_basename, "Version", version)
+
+    # -- screen and input -------------------------------------------------------------
+
+    def screenshot(self):
+        data = subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8",
+                               "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              check=True, timeout=DEFAULT_TIMEOUT).stdout
+        return Image.from_ppm(data)
+
+    def _xdotool(self, *args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
+                       timeout=DEFAULT_TIMEOUT)
+
+    def key(self, name):
+        """Presses and releases a key by its X name: "a", "Return", "shift", "F1"."""
+        self._xdotool("key", name)
+
+    def mouse_move(self, x, y):
+        self._xdotool("mousemove", x, y)
+
+    def mouse_move_relative(self, dx, dy):
+        self._xdotool("mousemove_relative", "--", dx, dy)
+
+    def click(self, button=1):
+        """Clicks a mouse button: 1 left, 2 middle, 3 right."""
+        self._xdotool("click", button)
+
+    # -- stand-ins --------------------------------------------------------------------
+
+    def pattern_matches(self, image=None, step=37):
+        """True when the screen shows pattern_desktop's pattern at sample points."""
+        image = image or self.screenshot()
+        return all(image.pixel(x, y) == expected_pattern(x, y)
+                   for y in range(3, image.height, step) for x in range(5, image.width, step))
+
+    def pattern_desktop(self, timeout=DEFAULT_TIMEOUT):
+        """Covers the screen with pattern_desktop.exe and waits until it is on screen."""
+        proc = self.start(self.helper("pattern_desktop.exe"))
+        wait_until(self.pattern_matches, timeout, 0.3, "the pattern desktop on screen")
+        return proc
+
+    def parent_window(self, width, height, run=None, at=(100, 100), close_after_ms=None):
+        """Opens parent_window.exe with a client area of width x height at screen point
+        `at`. run: a list of arguments (or one command-line string) whose "%HWND%" becomes
+        the window's handle; the child starts once the window is shown."""
+        self._serial += 1
+        report = os.path.join(self.dir, "parent-%d.txt" % self._serial)
+        close_file = os.path.join(self.dir, "parent-%d.close" % self._serial)
+        args = [str(width), str(height), "--at", str(at[0]), str(at[1]),
+                "--report", windows_path(report), "--close-when", windows_path(close_file)]
+        if close_after_ms is not None:
+            args += ["--close-after", str(close_after_ms)]
+        if run is not None:
+            text = run if isinstance(run, str) else command_line(tuple(run))
+            args += ["--run", text.encode("latin-1").hex()]
+        proc = self.start(self.helper("parent_window.exe"), *args)
+        return ParentWindow(self, proc, report, close_file)
+
+
+def start_xvfb(timeout=DEFAULT_TIMEOUT):
+    """Starts Xvfb on a free display; returns (Popen, ":N") once the display answers."""
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+         "%dx%dx24" % (SCREEN_WIDTH, SCREEN_HEIGHT), "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        start_new_session=True, preexec_fn=_die_with_test)
+    os.close(write_end)
+    try:
+        number = b""
+        deadline = time.monotonic() + timeout
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+            chunk = os.read(read_end, 16) if ready else b""
+            if not chunk:
+                raise RuntimeError("Xvfb did not report a display")
+            number += chunk
+        display = ":" + number.decode().strip()
+        wait_until(lambda: subprocess.run(["xdpyinfo", "-display", display],
+                                          stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL).returncode == 0,
+                   timeout, 0.2, "Xvfb to answer")
+        return proc, display
+    except BaseException:
+        _kill_group(proc)
+        raise
+    finally:
+        os.close(read_end)
+
+
+def _kill_group(proc):
+    """Ends a process started in its own session, and everything it started there."""
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    try:
+        proc.wait(DEFAULT_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+def _pristine_dir(prefix):
+    return prefix.rstrip("/") + ".registry"
+
+
+def _restore_registry(prefix):
+    pristine = _pristine_dir(prefix)
+    for name in REGISTRY_FILES:
+        shutil.copy2(os.path.join(pristine, name), os.path.join(prefix, name))
+
+
+def setup_prefix(prefix):
+    """Creates the shared prefix: a virtual desktop named Default of 1024x768 and no crash
+    debugger. Keeps a copy of its registry so every WineDesktop starts from it."""
+    if os.path.exists(prefix):
+        cleanup_prefix(prefix)
+    shutil.rmtree(prefix, ignore_errors=True)
+    shutil.rmtree(_pristine_dir(prefix), ignore_errors=True)
+    os.makedirs(os.path.dirname(prefix.rstrip("/")), exist_ok=True)
+    xvfb, display = start_xvfb()
+    env = _prefix_env(prefix, display)
+    try:
+        subprocess.run(["wineboot", "-i"], env=env, timeout=SETUP_TIMEOUT, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        settings = [
+            (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
+            (r"HKCU\Software\Wine\Explorer\Desktops", "Default",
+             "%dx%d" % (SCREEN_WIDTH, SCREEN_HEIGHT)),
+            # Without a debugger to start, UnhandledExceptionFilter lets the program's own
+            # guard handle a fault instead of opening winedbg's crash dialog.
+            (AEDEBUG_KEYS[0], "Debugger", ""),
+            (AEDEBUG_KEYS[1], "Debugger", ""),
+            (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "0"),
+        ]
+        for key, name, value in settings:
+            kind = "REG_DWORD" if name == "ShowCrashDialog" else "REG_SZ"
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value,
+                            "/f"], env=env, timeout=SETUP_TIMEOUT, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, timeout=DEFAULT_TIMEOUT,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=SETUP_TIMEOUT)
+        _kill_group(xvfb)
+    os.makedirs(_pristine_dir(prefix))
+    for name in REGISTRY_FILES:
+        shutil.copy2(os.path.join(prefix, name), os.path.join(_pristine_dir(prefix), name))
+
+
+def cleanup_prefix(prefix):
+    """Stops the prefix's wineserver, should a test have left one behind."""
+    env = _prefix_env(prefix)
+    subprocess.run(["wineserver", "-k"], env=env, timeout=DEFAULT_TIMEOUT,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=DEFAULT_TIMEOUT)
+
+
+def main(argv):
+    if len(argv) != 2 or argv[1] not in ("setup-prefix", "cleanup-prefix"):
+        print("usage: quillet_wine.py setup-prefix|cleanup-prefix", file=sys.stderr)
+        return 2
+    prefix = _env_path("QUILLET_WINE_PREFIX")
+    started = time.monotonic()
+    (setup_prefix if argv[1] == "setup-prefix" else cleanup_prefix)(prefix)
+    print("%s %s in %.1f s" % (argv[1], prefix, time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,63 @@
+"""The host's failure guard under Wine, driven by guard_fault.exe: a mode that faults ends the
+process through ExitProcess with the fault's code after clearing the screen-saver-running
+flag, and leaves no crash dialog; a mode that returns keeps its own result.
+
+The marker file holds what guard_fault's SetSaverRunning wrote and, from detach_witness.dll,
+"process detach" when the process ended through ExitProcess rather than being terminated."""
+
+import os
+import unittest
+
+from quillet_wine import WineDesktop
+
+ACCESS_VIOLATION = -1073741819  # 0xC0000005 as a signed 32-bit exit code
+MARKER = "guard_marker.txt"
+DETACH = "process detach"
+
+
+class FailureGuardTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = WineDesktop().__enter__()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.__exit__(None, None, None)
+
+    def setUp(self):
+        self.marker = os.path.join(self.desk.dir, MARKER)
+        if os.path.exists(self.marker):
+            os.remove(self.marker)
+
+    def guard_fault(self, *args):
+        return self.desk.run(self.desk.helper("guard_fault.exe"), *args, timeout=60)
+
+    def marker_lines(self):
+        if not os.path.exists(self.marker):
+            return []
+        with open(self.marker) as f:
+            return f.read().splitlines()
+
+    def test_fault_ends_with_its_code_after_clearing_the_running_flag(self):
+        self.assertEqual(self.guard_fault("fault"), ACCESS_VIOLATION)
+        self.assertEqual(self.marker_lines(), ["SetSaverRunning(0)", DETACH])
+        self.assertEqual(self.desk.crash_evidence(), [])
+
+    def test_returning_mode_keeps_its_result(self):
+        for value in (0, 1, -1, 2003, -2147483648):
+            with self.subTest(value):
+                self.setUp()
+                self.assertEqual(self.guard_fault("return", str(value)), value)
+                self.assertEqual(self.marker_lines(), [DETACH])
+
+    def test_guard_is_gone_after_the_mode_returns(self):
+        # A fault after the mode has returned is the system's to handle, not the guard's: the
+        # system terminates the process, so neither the flag nor the witness hears of it.
+        # This is also what tells the witness's line apart from any other ending.
+        self.assertEqual(self.guard_fault("return-then-fault"), ACCESS_VIOLATION)
+        self.assertEqual(self.marker_lines(), [])
+        self.assertEqual(self.desk.crash_evidence(), [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,203 @@
+// A console tool the Wine tests use to ask the Windows side what the X side cannot tell:
+// the exact exit code of a program started with an exact command line, and which windows
+// and processes exist. Every answer is one line per item on stdout.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The command line travels hex-encoded so that tabs, quotes and bytes above 127 reach
+// CreateProcessA exactly as the test wrote them, untouched by any quoting on the way.
+bool DecodeHex(const char* hex, std::string* out) {
+    size_t length = strlen(hex);
+    if (length % 2 != 0) {
+        return false;
+    }
+    for (size_t i = 0; i < length; i += 2) {
+        int high = HexDigit(hex[i]);
+        int low = HexDigit(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        out->push_back(static_cast<char>(high * 16 + low));
+    }
+    return true;
+}
+
+// Windows the child creates are seen through an out-of-context event hook, so a test can
+// tell "refused without a window" from "opened a window and closed it again".
+void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+    if (object != OBJID_WINDOW || !window) {
+        return;
+    }
+    char className[256] = "?";
+    GetClassNameA(window, className, sizeof(className));
+    printf("window %lu\t%s\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)),
+           className);
+}
+
+void PumpUntilSignalled(HANDLE process) {
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        if (woke == WAIT_OBJECT_0) {
+            return;
+        }
+    }
+}
+
+// Events still queued when the child ends arrive within a few message rounds.
+void DrainEvents() {
+    for (int round = 0; round < 10; round++) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(20);
+    }
+}
+
+// Prints the child's exit code as a signed 32-bit decimal, the form the system's documentation
+// uses for a refused mode (-1), after one line per window the child created.
+int RunExact(const char* hex) {
+    std::string commandLine;
+    if (!DecodeHex(hex, &commandLine)) {
+        fprintf(stderr, "win_probe: bad hex command line\n");
+        return 2;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process)) {
+        printf("error %lu\n", GetLastError());
+        return 3;
+    }
+    HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnWindowCreated,
+                        process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    ResumeThread(process.hThread);
+    PumpUntilSignalled(process.hProcess);
+    DrainEvents();
+    if (hook) {
+        UnhookWinEvent(hook);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    printf("exit %ld\n", static_cast<long>(static_cast<int32_t>(code)));
+    return 0;
+}
+
+void PrintWindow(HWND window) {
+    char className[256] = "";
+    char title[256] = "";
+    GetClassNameA(window, className, sizeof(className));
+    GetWindowTextA(window, title, sizeof(title));
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    printf("%lu\t%d\t%ld\t%ld\t%ld\t%ld\t%s\t%s\n",
+           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)),
+           IsWindowVisible(window) ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom, className,
+           title);
+}
+
+BOOL CALLBACK PrintEachWindow(HWND window, LPARAM) {
+    PrintWindow(window);
+    return TRUE;
+}
+
+// A star stands for "any" class or title.
+int FindOne(const char* className, const char* title) {
+    HWND window = FindWindowA(strcmp(className, "*") ? className : nullptr,
+                              strcmp(title, "*") ? title : nullptr);
+    if (!window) {
+        return 1;
+    }
+    PrintWindow(window);
+    return 0;
+}
+
+int PrintClientRect(const char* number) {
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
+    RECT client = {};
+    if (!IsWindow(window) || !GetClientRect(window, &client)) {
+        return 1;
+    }
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    printf("%ld\t%ld\t%ld\t%ld\n", origin.x, origin.y, client.right, client.bottom);
+    return 0;
+}
+
+int PrintProcesses() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        printf("%lu\t%s\n", entry.th32ProcessID, entry.szExeFile);
+    }
+    CloseHandle(snapshot);
+    return 0;
+}
+
+int Usage() {
+    fprintf(stderr,
+            "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
+            " processes | foreground\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && !strcmp(argv[1], "run")) {
+        return RunExact(argv[2]);
+    }
+    if (argc == 4 && !strcmp(argv[1], "find")) {
+        return FindOne(argv[2], argv[3]);
+    }
+    if (argc == 2 && !strcmp(argv[1], "windows")) {
+        return EnumWindows(PrintEachWindow, 0) ? 0 : 1;
+    }
+    if (argc == 3 && !strcmp(argv[1], "client")) {
+        return PrintClientRect(argv[2]);
+    }
+    if (argc == 2 && !strcmp(argv[1], "processes")) {
+        return PrintProcesses();
+    }
+    if (argc == 2 && !strcmp(argv[1], "foreground")) {
+        HWND window = GetForegroundWindow();
+        if (window) {
+            PrintWindow(window);
+        }
+        return window ? 0 : 1;
+    }
+    return Usage();
+}
