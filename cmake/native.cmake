@@ -14,6 +14,8 @@ target_compile_options(quillet_core PRIVATE -Wall -Wextra)
 list(TRANSFORM QUILLET_CORE_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VARIABLE QUILLET_CORE_SOURCES_ABS)
 
 add_subdirectory(tests/unit)
+add_subdirectory(tools/birdgen)
+add_subdirectory(tests/resources)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_subdirectory(tests/fuzz)
 endif()

@@ -10,6 +10,9 @@ set(QUILLET_WIN_LINK_OPTIONS
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+set_property(SOURCE resources/quillet.rc APPEND PROPERTY COMPILE_DEFINITIONS QUILLET_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} QUILLET_VERSION_MINOR=${PROJECT_VERSION_MINOR} QUILLET_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc)
+set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK})
 
 add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")
@@ -19,3 +22,6 @@ target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})
 target_link_libraries(quillet PRIVATE ${QUILLET_WIN_LIBRARIES} user32 gdi32 kernel32 advapi32)
 
 add_subdirectory(tests/win32)
+
+include(cmake/comctl32.cmake)
+target_link_libraries(quillet PRIVATE comctl32_ordinal)

@@ -1,0 +1,89 @@
+// The settings dialog: the delay and the number of birds in two edit boxes with spin controls,
+// filled from the settings file when the dialog opens and written back on OK. The dialog keeps
+// nothing between messages; the values live in the edit boxes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "host/saver_callbacks.h"
+#include "resources/resource.h"
+#include "saver/bird_saver.h"
+#include "saver/dialog_step.h"
+
+namespace {
+
+// UDS_NOTHOUSANDS keeps the grouping separator out of the box: a stepped or loaded 1000 would
+// otherwise show as "1,000", which GetDlgItemInt reads back as 1 (or 0), so OK would save a
+// different delay than the one shown.
+constexpr DWORD kSpinStyle =
+    WS_CHILD | WS_VISIBLE | WS_BORDER | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_NOTHOUSANDS;
+
+// UDS_ALIGNRIGHT moves each control against its edit box, so this rectangle is only a start.
+constexpr int kSpinX = 20;
+constexpr int kSpinY = 10;
+constexpr int kSpinWidth = 80;
+constexpr int kSpinHeight = 50;
+
+// The spin arrows keep to these ranges; typed values and values from the file are not limited.
+constexpr int kDelayUpper = 1000;
+constexpr int kDelayLower = 50;
+constexpr int kBirdCountUpper = 10;
+constexpr int kBirdCountLower = 1;
+
+HWND AsWindow(WindowHandle window) {
+    return static_cast<HWND>(window);
+}
+
+void AttachSpin(HWND dialog, int buddyId, int upper, int lower, int position) {
+    CreateUpDownControl(kSpinStyle, kSpinX, kSpinY, kSpinWidth, kSpinHeight, dialog, IDC_UPDOWN,
+                        GetModuleHandleA(nullptr), GetDlgItem(dialog, buddyId), upper, lower,
+                        position);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SaverConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    BirdSaver saver;  // no birds, no timer, no background: discarding it releases nothing
+    return saver.HandleDialogMessage(dialog, message, wParam, lParam);
+}
+
+intptr_t BirdSaver::HandleDialogMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam,
+                                        intptr_t) {
+    window = dialog;
+    DialogStep step = ChooseDialogStep(message, wParam);
+    switch (step) {
+        case DialogStep::Init:
+            OnInitDialog();
+            break;
+        case DialogStep::SaveAndClose:
+            OnOK();
+            EndDialog(AsWindow(window), kDialogEndResult);
+            break;
+        case DialogStep::Close:
+            EndDialog(AsWindow(window), kDialogEndResult);
+            break;
+        case DialogStep::Ignore:
+            break;
+    }
+    return DialogStepResult(step);
+}
+
+void BirdSaver::OnInitDialog() {
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_UPDOWN_CLASS};
+    static_assert(sizeof(classes) == 8, "the record is two 32-bit fields on every build");
+    InitCommonControlsEx(&classes);
+    delay = kDefaultDelay;
+    birdCount = kDefaultBirdCount;
+    LoadSettings(*this);
+    // The spin controls write their positions into the edit boxes, so this fills the dialog.
+    HWND dialog = AsWindow(window);
+    AttachSpin(dialog, IDC_DELAY, kDelayUpper, kDelayLower, delay);
+    AttachSpin(dialog, IDC_BIRD_COUNT, kBirdCountUpper, kBirdCountLower, birdCount);
+}
+
+void BirdSaver::OnOK() {
+    // Whatever the boxes hold is saved as typed; text without a number reads as 0.
+    HWND dialog = AsWindow(window);
+    delay = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_DELAY, nullptr, TRUE));
+    birdCount = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_BIRD_COUNT, nullptr, TRUE));
+    SaveSettings(*this);
+}
