@@ -1,0 +1,282 @@
+"""The full-screen run under Wine, seen on the screen: birds over the frozen pattern desktop,
+no trails, the settings file's Delay and CharNumber, the input that ends a run and the input
+that does not, and a second start while one runs."""
+
+import os
+import time
+import unittest
+
+from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, WineDesktop, expected_pattern, wait_until
+
+SAVER_CLASS = "WindowsScreenSaverClass"
+SAVER_TITLE = "Screen Saver"
+PATCH = 128  # a bird is drawn inside a patch one step wider than its 120 x 120 frame
+STEP = 4  # pixels per tick on each axis
+BIRD_SPAN = 111  # tail tip to beak in every frame of the artwork
+HOME = (500, 400)  # where the pointer rests when a run starts
+CELL = 4  # differing pixels a few apart join one blob, across holes in a silhouette
+
+_pattern_rows = []
+
+
+def pattern_rows():
+    """The pattern desktop's screen as packed RGB rows, computed once."""
+    if not _pattern_rows:
+        for y in range(SCREEN_HEIGHT):
+            _pattern_rows.append(bytes(c for x in range(SCREEN_WIDTH)
+                                       for c in expected_pattern(x, y)))
+    return _pattern_rows
+
+
+def differing_pixels(image):
+    """Every (x, y) whose colour is not the pattern's."""
+    stride = image.width * 3
+    for y, expected in enumerate(pattern_rows()):
+        row = image.rgb[y * stride:(y + 1) * stride]
+        if row == expected:
+            continue
+        for x in range(image.width):
+            if row[x * 3:x * 3 + 3] != expected[x * 3:x * 3 + 3]:
+                yield x, y
+
+
+def blobs(image):
+    """Boxes (left, top, right, bottom; right and bottom exclusive) of the groups of pixels
+    that differ from the pattern, largest first."""
+    cells = {}
+    for x, y in differing_pixels(image):
+        key = (x // CELL, y // CELL)
+        box = cells.get(key)
+        cells[key] = (x, y, x + 1, y + 1) if box is None else (
+            min(box[0], x), min(box[1], y), max(box[2], x + 1), max(box[3], y + 1))
+    found = []
+    while cells:
+        seed, box = cells.popitem()
+        pending = [seed]
+        while pending:
+            cx, cy = pending.pop()
+            for dx in (-1, 0, 1):
+                for dy in (-1, 0, 1):
+                    other = cells.pop((cx + dx, cy + dy), None)
+                    if other is not None:
+                        pending.append((cx + dx, cy + dy))
+                        box = (min(box[0], other[0]), min(box[1], other[1]),
+                               max(box[2], other[2]), max(box[3], other[3]))
+        found.append(box)
+    return sorted(found, key=lambda b: (b[2] - b[0]) * (b[3] - b[1]), reverse=True)
+
+
+def fits_patch(box):
+    return box[2] - box[0] <= PATCH and box[3] - box[1] <= PATCH
+
+
+def is_whole_bird(box):
+    """Every frame of the bird spans 111 pixels from tail to beak; a blob much narrower is a
+    piece of one, a wider one more than one."""
+    return fits_patch(box) and box[2] - box[0] >= BIRD_SPAN - 8
+
+
+class FullScreenTest(unittest.TestCase):
+    """One pattern desktop serves every test; each test ends the run it started."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = WineDesktop().__enter__()
+        try:
+            cls.desk.pattern_desktop()
+        except BaseException:
+            cls.desk.__exit__(None, None, None)
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.__exit__(None, None, None)
+
+    def setUp(self):
+        self.runs = []
+
+    def tearDown(self):
+        for proc in self.runs:
+            if self.desk.is_running(proc):
+                self.end_run(proc)
+
+    # -- helpers ------------------------------------------------------------------------
+
+    def start_saver(self, settings):
+        """Starts `/s` over the untouched pattern with the pointer at HOME and the settings
+        text (None: no settings file); returns the run once its window is up."""
+        # A failed subtest may have left its run going.
+        for earlier in self.runs:
+            if self.desk.is_running(earlier):
+                self.end_run(earlier)
+        path = os.path.join(self.desk.dir, "quilet01.ini")
+        if settings is None:
+            if os.path.exists(path):
+                os.remove(path)
+        else:
+            with open(path, "w", newline="\r\n") as f:
+                f.write(settings)
+        self.desk.mouse_move(*HOME)
+        wait_until(lambda: not list(differing_pixels(self.desk.screenshot())), 60, 0.3,
+                   "the whole pattern desktop on screen")
+        proc = self.desk.start(self.desk.scr, "/s")
+        self.runs.append(proc)
+        wait_until(lambda: self.saver_window(), 60, 0.2, "the saver window")
+        return proc
+
+    def saver_window(self):
+        window = self.desk.find_window(SAVER_CLASS, SAVER_TITLE)
+        return window if window and window["visible"] else None
+
+    def wait_for_birds(self, at_least=1):
+        return wait_until(lambda: self.shot_with_blobs(at_least), 60, 0.2, "birds on screen")
+
+    def shot_with_blobs(self, at_least):
+        found = blobs(self.desk.screenshot())
+        return found if len(found) >= at_least else None
+
+    def end_run(self, proc, timeout=60):
+        """Presses a key now and then until the run ends; returns its exit code."""
+        deadline = time.monotonic() + timeout
+        while self.desk.is_running(proc) and time.monotonic() < deadline:
+            self.desk.key("space")
+            pressed = time.monotonic()
+            while self.desk.is_running(proc) and time.monotonic() - pressed < 1:
+                time.sleep(0.1)
+        return self.desk.wait_exit(proc, 5)
+
+    def assert_still_running(self, proc, seconds):
+        time.sleep(seconds)
+        self.assertTrue(self.desk.is_running(proc), "the run ended without a reason")
+        self.assertIsNotNone(self.saver_window())
+
+    def bird_left_edges(self, proc, seconds, interval):
+        """(time, left edge of the only bird) samples over `seconds`. The left edge is the
+        tail's tip in every frame, so it moves with the bird and not with the wings."""
+        samples = []
+        started = time.monotonic()
+        while time.monotonic() - started < seconds:
+            before = time.monotonic()
+            found = blobs(self.desk.screenshot())
+            self.assertEqual(len(found), 1, found)
+            samples.append(((before + time.monotonic()) / 2, found[0][0]))
+            time.sleep(interval)
+        return samples
+
+    # -- scenarios ----------------------------------------------------------------------
+
+    def test_bird_flies_over_the_frozen_desktop_without_trails(self):
+        proc = self.start_saver("Delay = 20\nCharNumber = 1\n")
+        first = self.wait_for_birds()[0]
+        seen = {first}
+        started = time.monotonic()
+        # At 20 ms a tick, a few seconds are a few hundred steps: any pixel a step forgot to
+        # restore would still differ from the pattern outside the bird's patch.
+        while time.monotonic() - started < 4:
+            found = blobs(self.desk.screenshot())
+            self.assertEqual(len(found), 1, found)
+            self.assertTrue(fits_patch(found[0]), found[0])
+            seen.add(found[0])
+        self.assertGreater(len(seen), 2, "the bird did not move")
+        self.assertEqual(self.end_run(proc), 0)
+
+    def test_number_of_birds_follows_char_number(self):
+        cases = [
+            ("no settings file", None, 3),
+            ("two", "CharNumber = 2\n", 2),
+            ("five", "Delay = 50\nCharNumber = 5\n", 5),
+        ]
+        for name, settings, count in cases:
+            with self.subTest(name):
+                proc = self.start_saver(settings)
+                self.wait_for_birds()
+                # Birds that touch show as one blob, and a patch cuts pieces out of the
+                # birds it overlaps, so look at several frames: none may show more whole
+                # birds than asked, and some frame shows each one whole and apart.
+                apart = 0
+                for _ in range(12):
+                    found = blobs(self.desk.screenshot())
+                    whole = [box for box in found if is_whole_bird(box)]
+                    self.assertLessEqual(len(whole), count, found)
+                    if len(found) == len(whole) == count:
+                        apart += 1
+                    time.sleep(0.3)
+                self.assertGreater(apart, 0, "never saw %d birds apart" % count)
+                self.assertEqual(self.end_run(proc), 0)
+
+    def test_delay_sets_the_pace(self):
+        slow = self.start_saver("Delay = 1000\nCharNumber = 1\n")
+        self.wait_for_birds()
+        samples = self.bird_left_edges(slow, 3.5, 0.3)
+        self.assertEqual(self.end_run(slow), 0)
+        span = samples[-1][0] - samples[0][0]
+        # A 1000 ms timer ticks at most once per second of the span, plus one at each end.
+        path = sum(abs(b[1] - a[1]) for a, b in zip(samples, samples[1:]))
+        self.assertLessEqual(path, STEP * (span + 2), samples)
+
+        fast = self.start_saver("Delay = 50\nCharNumber = 1\n")
+        self.wait_for_birds()
+        samples = self.bird_left_edges(fast, 3.5, 0.3)
+        self.assertEqual(self.end_run(fast), 0)
+        # Twenty ticks a second would cover 280 pixels; even a fifth of that is far beyond
+        # what the slow timer allows.
+        path = sum(abs(b[1] - a[1]) for a, b in zip(samples, samples[1:]))
+        self.assertGreaterEqual(path, 56, samples)
+
+    def test_no_birds_shows_only_the_desktop(self):
+        proc = self.start_saver("CharNumber = 0\n")
+        for _ in range(4):
+            self.assertEqual(blobs(self.desk.screenshot()), [])
+            time.sleep(0.7)
+        self.assertIsNotNone(self.saver_window())
+        self.desk.key("a")
+        self.assertEqual(self.desk.wait_exit(proc, 30), 0)
+
+    def test_input_ends_the_run(self):
+        cases = [
+            ("key", lambda: self.desk.key("a")),
+            ("left button", lambda: self.desk.click(1)),
+            ("right button", lambda: self.desk.click(3)),
+            ("move of 5 pixels", lambda: self.desk.mouse_move(HOME[0] + 3, HOME[1] + 2)),
+            ("move of 5 pixels up and left", lambda: self.desk.mouse_move(HOME[0] - 1,
+                                                                         HOME[1] - 4)),
+        ]
+        for name, act in cases:
+            with self.subTest(name):
+                proc = self.start_saver("Delay = 100\n")
+                self.wait_for_birds()
+                act()
+                self.assertEqual(self.desk.wait_exit(proc, 30), 0)
+                self.assertIsNone(self.saver_window())
+
+    def test_small_moves_add_up_from_where_the_run_started(self):
+        proc = self.start_saver("Delay = 100\n")
+        self.wait_for_birds()
+        self.desk.mouse_move(HOME[0] + 3, HOME[1] + 1)
+        self.assert_still_running(proc, 3)
+        # One more pixel is 5 from the point recorded at the start, not 1 from the last move.
+        self.desk.mouse_move(HOME[0] + 3, HOME[1] + 2)
+        self.assertEqual(self.desk.wait_exit(proc, 30), 0)
+
+    def test_second_start_wakes_the_running_saver_and_leaves(self):
+        first = self.start_saver("Delay = 100\n")
+        self.wait_for_birds()
+        window = self.saver_window()
+        second = self.desk.start(self.desk.scr, "/s")
+        self.assertEqual(self.desk.wait_exit(second, 30), 0)
+        self.assertNotIn(SAVER_CLASS, [cls for _, cls in second.windows])
+        self.assertEqual(self.desk.foreground_window(), window["hwnd"])
+        self.assert_still_running(first, 1)
+        self.assertEqual(self.saver_window()["hwnd"], window["hwnd"])
+        self.assertEqual(self.end_run(first), 0)
+
+    def test_largest_char_number_runs_a_capped_flock_and_closes(self):
+        proc = self.start_saver("CharNumber = 2147483647\n")
+        self.wait_for_birds(at_least=10)
+        self.assertEqual(self.desk.crash_evidence(), [])
+        self.desk.key("a")
+        self.assertEqual(self.desk.wait_exit(proc, 60), 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

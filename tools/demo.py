@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""`make demo`: runs the 64-bit saver full screen under Wine over a sample desktop.
+
+With an X display (and no --capture) the Wine virtual desktop opens on it and the saver runs
+until you press a key, click or move the mouse. Without one, the saver runs on a private Xvfb
+for a few seconds and the run is recorded as <out>/demo.gif (scaled down) and <out>/demo.png
+(one full-size frame); then a key ends it and the exit code is reported.
+
+    tools/demo.py --scr dist/quillet64.scr --helpers build/win64 --prefix build/demo/prefix \
+                  --out dist [--capture]
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # keep the source tree free of __pycache__ folders
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import quillet_wine  # noqa: E402
+from quillet_wine import WineDesktop, wait_until  # noqa: E402
+
+# Livelier than the defaults (200 ms, 3 birds), so a few seconds of capture show a flock.
+DEMO_SETTINGS = "Delay = 80\r\nCharNumber = 5\r\n"
+FRAMES = 28
+FRAME_INTERVAL = 0.2  # seconds between captures
+GIF_SIZE = "512x384"
+START_BUTTON = ((8, 750), (214, 214, 214))  # a pixel the sample desktop always paints
+
+
+def parse_args(argv):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--scr", required=True, help="the 64-bit quillet.scr")
+    parser.add_argument("--helpers", required=True, help="the 64-bit Windows build folder")
+    parser.add_argument("--prefix", required=True, help="Wine prefix for the demo")
+    parser.add_argument("--out", required=True, help="folder for demo.gif and demo.png")
+    parser.add_argument("--capture", action="store_true",
+                        help="record the GIF even when a display is available")
+    return parser.parse_args(argv)
+
+
+def usable_display():
+    display = os.environ.get("DISPLAY")
+    if not display:
+        return None
+    answer = subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    return display if answer.returncode == 0 else None
+
+
+def prepare_prefix(prefix):
+    """Creates the demo's own prefix the first time (about 10 s); later runs reuse it."""
+    if os.path.exists(os.path.join(prefix.rstrip("/") + ".registry", "user.reg")):
+        return
+    print("Creating a Wine prefix for the demo in %s ..." % prefix, flush=True)
+    quillet_wine.setup_prefix(prefix)
+
+
+def show_sample_desktop(desk, helpers):
+    desk.start(os.path.join(os.path.abspath(helpers), "tools", "sample_desktop",
+                            "sample_desktop.exe"))
+    pixel, colour = START_BUTTON
+    wait_until(lambda: desk.screenshot().pixel(*pixel) == colour, 60, 0.3,
+               "the sample desktop on screen")
+
+
+def start_saver(desk):
+    with open(os.path.join(desk.dir, "quilet01.ini"), "w", newline="") as f:
+        f.write(DEMO_SETTINGS)
+    desk.mouse_move(512, 384)
+    proc = desk.start(desk.scr, "/s")
+    wait_until(lambda: desk.find_window("WindowsScreenSaverClass", "Screen Saver"), 60, 0.2,
+               "the saver window")
+    return proc
+
+
+def run_on_display(desk, helpers, display):
+    show_sample_desktop(desk, helpers)
+    proc = start_saver(desk)
+    print("The saver runs in the Wine desktop window on %s: press a key, click or move the "
+          "mouse there to end it." % display, flush=True)
+    while desk.is_running(proc):
+        time.sleep(0.2)
+    return desk.wait_exit(proc, 10)
+
+
+def capture_frames(desk, folder):
+    """FRAMES screenshots about FRAME_INTERVAL apart; returns the paths and the mean interval."""
+    paths = []
+    started = time.monotonic()
+    for i in range(FRAMES):
+        due = started + i * FRAME_INTERVAL
+        time.sleep(max(0.0, due - time.monotonic()))
+        path = os.path.join(folder, "frame%02d.ppm" % i)
+        with open(path, "wb") as f:
+            f.write(desk.screenshot().ppm())
+        paths.append(path)
+    return paths, (time.monotonic() - started) / FRAMES
+
+
+def write_gif(paths, interval, gif):
+    centiseconds = max(2, round(interval * 100))
+    subprocess.run(["convert", "-delay", str(centiseconds), "-loop", "0"] + paths +
+                   ["-resize", GIF_SIZE, "-layers", "Optimize", gif], check=True)
+
+
+def run_and_capture(desk, helpers, out):
+    show_sample_desktop(desk, helpers)
+    proc = start_saver(desk)
+    time.sleep(1.0)  # let the flock leave its start points
+    folder = tempfile.mkdtemp(prefix="quillet-demo-")
+    try:
+        paths, interval = capture_frames(desk, folder)
+        gif = os.path.join(out, "demo.gif")
+        png = os.path.join(out, "demo.png")
+        write_gif(paths, interval, gif)
+        subprocess.run(["convert", paths[len(paths) // 2], png], check=True)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+    desk.key("space")
+    code = desk.wait_exit(proc, 60)
+    for path in (gif, png):
+        print("wrote %s (%d KB)" % (path, (os.path.getsize(path) + 1023) // 1024))
+    return code
+
+
+def main(argv):
+    args = parse_args(argv)
+    os.environ["QUILLET_SCR"] = os.path.abspath(args.scr)
+    os.environ["QUILLET_WIN_HELPERS"] = os.path.join(os.path.abspath(args.helpers), "tests",
+                                                     "win32")
+    prefix = os.path.abspath(args.prefix)
+    os.makedirs(args.out, exist_ok=True)
+    prepare_prefix(prefix)
+    display = None if args.capture else usable_display()
+    with WineDesktop(prefix=prefix, display=display) as desk:
+        if display:
+            code = run_on_display(desk, args.helpers, display)
+        else:
+            print("No display: recording the saver on a virtual one.", flush=True)
+            code = run_and_capture(desk, args.helpers, args.out)
+    print("The saver ended with exit code %d." % code)
+    return 0 if code == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
