@@ -1,0 +1,280 @@
+"""The Windows 95 family's password services under Wine: the saver asks a stand-in verifier
+before it closes, spaces its prompts, gives up the password when the setting or the verifier
+is missing, hands a password change to a stand-in changer, and loads both only from the
+system folder.
+
+The stand-ins (tests/win32/password_standin.cpp) log to "standin.log" in the context's folder:
+"load PATH", "unload PATH", "verify ENTER_TICK RETURN_TICK HWND ANSWER", "change TEXT HWND A B".
+They are copied into the prefix's system folder for one test and taken out again whatever
+happens, since every test of the run shares the prefix."""
+
+import filecmp
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from quillet_wine import WineDesktop, wait_until, windows_path
+
+SAVER_CLASS = "WindowsScreenSaverClass"
+SAVER_TITLE = "Screen Saver"
+SCR_NAME = "quillet64.scr"
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+PASSWORD_VALUE = "ScreenSaveUsePassword"
+HOME = (500, 400)  # where the pointer rests while a run starts
+RATE_LIMIT_MS = 200
+BURST = 4  # keys sent together, well inside one rate-limit period
+
+
+class SystemFile:
+    """A file put into the prefix's system folder for one test. Whatever was there before
+    (Wine's own mpr.dll) is saved beside it and put back. What a run killed before its clean-up
+    left behind is undone first: its save goes back, its stand-in goes."""
+
+    def __init__(self, prefix, name, source):
+        self.path = os.path.join(prefix, "drive_c", "windows", "system32", name)
+        self.saved = self.path + ".quillet-saved"
+        if os.path.exists(self.saved):
+            os.replace(self.saved, self.path)
+        elif os.path.exists(self.path) and filecmp.cmp(self.path, source, shallow=False):
+            os.remove(self.path)
+        if os.path.exists(self.path):
+            os.replace(self.path, self.saved)
+        shutil.copyfile(source, self.path)
+
+    def remove(self):
+        if os.path.exists(self.saved):
+            os.replace(self.saved, self.path)
+        elif os.path.exists(self.path):
+            os.remove(self.path)
+
+
+class PasswordTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = WineDesktop().__enter__()
+        try:
+            cls.desk.env["QUILLET_STANDIN_DIR"] = windows_path(cls.desk.dir)
+            cls.desk.pattern_desktop()
+            # Wine learns the pointer's place from the first real motion; make it before any
+            # saver records a reference point.
+            cls.desk.mouse_move(*HOME)
+        except BaseException:
+            cls.desk.__exit__(None, None, None)
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.__exit__(None, None, None)
+
+    def setUp(self):
+        self.clear_log()
+        self.answer(0)
+        self.desk.set_windows_version(SCR_NAME, "win95")
+        self.desk.reg_add(DESKTOP_KEY, PASSWORD_VALUE, 1, "REG_DWORD")
+
+    # -- helpers ----------------------------------------------------------------------
+
+    def install(self, name, standin):
+        source = self.desk.helper(standin + ".dll")
+        placed = SystemFile(self.desk.prefix, name, source)
+        self.addCleanup(placed.remove)
+        return placed.path
+
+    def clear_log(self):
+        path = os.path.join(self.desk.dir, "standin.log")
+        if os.path.exists(path):
+            os.remove(path)
+
+    def answer(self, value):
+        with open(os.path.join(self.desk.dir, "verifier-answer.txt"), "w") as f:
+            f.write("%d\n" % value)
+
+    def log(self, kind=None):
+        try:
+            with open(os.path.join(self.desk.dir, "standin.log"), encoding="latin-1") as f:
+                lines = [line.split() for line in f if line.strip()]
+        except FileNotFoundError:
+            return []
+        # Wine reports a module's path in the case the loader was asked for.
+        lines = [[line[0], line[1].lower()] + line[2:] if line[0] in ("load", "unload")
+                 else line for line in lines]
+        return [line[1:] if kind else line for line in lines if kind in (None, line[0])]
+
+    def verify_calls(self):
+        """(entered, returned, hwnd, answer) per verifier call, ticks in milliseconds."""
+        return [tuple(int(v) for v in fields) for fields in self.log("verify")]
+
+    def saver_running_flag(self):
+        return int(self.desk.probe("saverrunning"))
+
+    def start_full_screen(self):
+        proc = self.desk.start(self.desk.scr, "/s")
+        self.addCleanup(self.stop_if_running, proc)
+        window = wait_until(lambda: self.desk.find_window(SAVER_CLASS, SAVER_TITLE), 60,
+                            what="the saver window")
+        # The window shows before its first message round; give it that round.
+        time.sleep(0.5)
+        return proc, window
+
+    def stop_if_running(self, proc):
+        if self.desk.is_running(proc):
+            self.answer(1)
+            self.desk.key("space")
+            try:
+                self.desk.wait_exit(proc, 10)
+            except TimeoutError:
+                proc.popen.kill()
+
+    def press_together(self, key, count):
+        """Presses a key `count` times 25 ms apart, in one go of the X input tool."""
+        subprocess.run(["xdotool", "key", "--delay", "25"] + [key] * count, env=self.desk.env,
+                       check=True, timeout=60)
+
+    def first_key_closes(self, proc):
+        self.desk.key("a")
+        try:
+            return self.desk.wait_exit(proc, 30)
+        except TimeoutError:
+            self.stop_if_running(proc)  # so that the next run does not find it
+            raise
+
+    # -- the verifier -----------------------------------------------------------------
+
+    def test_refused_password_keeps_running_and_prompts_are_spaced(self):
+        system_copy = self.install("password.cpl", "password_verifier")
+        self.answer(0)
+        proc, window = self.start_full_screen()
+        self.assertEqual(self.saver_running_flag(), 1)
+
+        self.desk.key("a")
+        wait_until(lambda: len(self.verify_calls()) == 1, 30, what="the first prompt")
+        time.sleep(1.0)
+        self.press_together("a", BURST)
+        wait_until(lambda: len(self.verify_calls()) >= 2, 30, what="a prompt for the burst")
+        time.sleep(1.0)
+        self.desk.key("a")
+        wait_until(lambda: len(self.verify_calls()) >= 3, 30, what="a prompt a second later")
+        time.sleep(0.5)
+
+        calls = self.verify_calls()
+        self.assertTrue(self.desk.is_running(proc), "a refused password ended the run")
+        self.assertLess(len(calls) - 2, BURST, "every key of the burst prompted")
+        for (_, returned, _, _), (entered, _, _, _) in zip(calls, calls[1:]):
+            self.assertGreaterEqual((entered - returned) & 0xFFFFFFFF, RATE_LIMIT_MS)
+        self.assertEqual({hwnd for _, _, hwnd, _ in calls}, {window["hwnd"]})
+
+        self.answer(1)
+        time.sleep(0.5)
+        self.assertEqual(self.first_key_closes(proc), 0)
+        self.assertEqual(self.verify_calls()[-1][3], 1)
+        self.assertEqual(self.log("load"), [[windows_path_of(system_copy)]])
+        self.assertEqual(self.log("unload"), [[windows_path_of(system_copy)]])
+        self.assertEqual(self.saver_running_flag(), 0)
+
+    def test_accepted_password_closes_at_once(self):
+        self.install("password.cpl", "password_verifier")
+        self.answer(1)
+        proc, _ = self.start_full_screen()
+        self.assertEqual(self.first_key_closes(proc), 0)
+        self.assertEqual(len(self.verify_calls()), 1)
+
+    def test_no_password_in_force_closes_on_the_first_key_without_the_verifier(self):
+        settings = [
+            ("value 0", ("REG_DWORD", 0)),
+            ("value missing", None),
+            # Nonzero in its first four bytes: only a read that refuses the length skips it.
+            ("8 bytes of binary data", ("REG_BINARY", "0100000001000000")),
+        ]
+        self.install("password.cpl", "password_verifier")
+        self.answer(0)  # were the verifier asked, the run would not end
+        for name, setting in settings:
+            with self.subTest(name):
+                if setting is None:
+                    self.desk.reg_delete(DESKTOP_KEY, PASSWORD_VALUE)
+                else:
+                    self.desk.reg_add(DESKTOP_KEY, PASSWORD_VALUE, setting[1], setting[0])
+                proc, _ = self.start_full_screen()
+                self.assertEqual(self.saver_running_flag(), 0)
+                self.assertEqual(self.first_key_closes(proc), 0)
+                self.assertEqual(self.log(), [])
+
+    def test_verifier_library_without_its_entry_is_freed_and_does_not_protect(self):
+        system_copy = self.install("password.cpl", "password_no_entry")
+        proc, _ = self.start_full_screen()
+        # Loaded and freed again before the window exists.
+        path = windows_path_of(system_copy)
+        self.assertEqual(self.log(), [["load", path], ["unload", path]])
+        self.assertEqual(self.saver_running_flag(), 0)
+        self.assertEqual(self.first_key_closes(proc), 0)
+
+    def test_verifier_in_the_current_folder_is_never_loaded(self):
+        planted = os.path.join(self.desk.dir, "PASSWORD.CPL")
+        shutil.copyfile(self.desk.helper("password_verifier.dll"), planted)
+        self.addCleanup(os.remove, planted)
+        # Alone, the planted copy would refuse every close; beside the system's, which
+        # accepts, it must stay untouched too.
+        for name, in_system_folder in (("planted copy only", False), ("both copies", True)):
+            with self.subTest(name):
+                self.clear_log()
+                self.answer(1 if in_system_folder else 0)
+                system_copy = None
+                if in_system_folder:
+                    system_copy = windows_path_of(self.install("password.cpl",
+                                                               "password_verifier"))
+                proc, _ = self.start_full_screen()
+                self.assertEqual(self.first_key_closes(proc), 0)
+                expected = [[system_copy]] if system_copy else []
+                self.assertEqual(self.log("load"), expected)
+                self.assertEqual(len(self.verify_calls()), len(expected))
+
+    # -- the password changer ---------------------------------------------------------
+
+    def install_changer(self):
+        # Wine prefers its own mpr.dll to a file in the system folder; only the saver is
+        # told to take the file, so nothing else in the prefix ever loads the stand-in.
+        overrides = r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides" % SCR_NAME
+        self.desk.reg_add(overrides, "mpr", "native")
+        self.addCleanup(self.desk.reg_delete, overrides, "mpr")
+        return windows_path_of(self.install("mpr.dll", "password_changer"))
+
+    def test_change_password_hands_over_to_the_changer(self):
+        system_copy = self.install_changer()
+        live = self.desk.parent_window(160, 120, at=(200, 150))
+        self.addCleanup(live.close)
+        dead = self.desk.parent_window(160, 120, at=(420, 150))
+        dead.close()
+        self.desk.wait_exit(dead.process, 30)
+        cases = [
+            ("live parent", live.hwnd, lambda: live.hwnd),
+            ("dead number", dead.hwnd, self.desk.foreground_window),
+        ]
+        for name, number, expected_parent in cases:
+            with self.subTest(name):
+                self.clear_log()
+                parent = expected_parent()
+                self.assertIsNotNone(parent)
+                self.assertEqual(self.desk.run(self.desk.scr, "/a", str(number)), 0)
+                # Loaded from the system folder, called once, freed after the call.
+                self.assertEqual(self.log(), [["load", system_copy],
+                                              ["change", "SCRSAVE", str(parent), "0", "0"],
+                                              ["unload", system_copy]])
+
+    def test_change_password_outside_the_95_family_calls_nothing(self):
+        self.install_changer()
+        self.desk.set_windows_version(SCR_NAME, "win10")
+        live = self.desk.parent_window(160, 120, at=(200, 150))
+        self.addCleanup(live.close)
+        self.assertEqual(self.desk.run(self.desk.scr, "/a", str(live.hwnd)), -1)
+        self.assertEqual(self.log(), [])
+
+
+def windows_path_of(path):
+    """How a file of the prefix's C: drive appears to the program inside it."""
+    marker = os.sep + "drive_c" + os.sep
+    return ("C:\\" + path.split(marker, 1)[1].replace(os.sep, "\\")).lower()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

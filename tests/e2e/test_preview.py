@@ -1,0 +1,127 @@
+"""The preview run under Wine: a child window that fills the host window's client area, ignores
+the keyboard and the mouse, and ends with exit code 0 when the host window goes.
+
+Wine 8 does not show what a process draws into a child window of another process's window
+(every display context of such a child gets no X drawable), so the birds of a preview cannot
+be seen on screen here; the test that looks for them first checks whether this Wine can show
+such a child at all and is skipped when it cannot. (A refused preview is in test_run_modes.py.)
+"""
+
+import time
+import unittest
+
+from quillet_wine import WineDesktop, wait_until
+
+SAVER_CLASS = "WindowsScreenSaverClass"
+PREVIEW_SIZE = (152, 112)
+PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
+FOREIGN_CHILD_COLOUR = (250, 20, 200)  # foreign_child.exe's background
+
+
+def child_windows(desk, hwnd):
+    """Child windows of hwnd: dicts with hwnd, visible, rect (screen), cls, title."""
+    found = []
+    for line in (desk.probe("children", str(hwnd)) or "").splitlines():
+        fields = line.rstrip("\r").split("\t")
+        if len(fields) >= 8:
+            found.append({"hwnd": int(fields[0]), "visible": fields[1] == "1",
+                          "rect": tuple(int(v) for v in fields[2:6]), "cls": fields[6],
+                          "title": fields[7]})
+    return found
+
+
+def client_box(parent):
+    left, top, width, height = parent.client_rect()
+    return (left, top, left + width, top + height)
+
+
+def share_of(image, box, colour):
+    total = (box[2] - box[0]) * (box[3] - box[1])
+    return image.count(lambda x, y, p: p == colour, box) / total
+
+
+class PreviewTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = WineDesktop().__enter__()
+        try:
+            cls.desk.pattern_desktop()
+        except BaseException:
+            cls.desk.__exit__(None, None, None)
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.__exit__(None, None, None)
+
+    def open_preview(self, at):
+        parent = self.desk.parent_window(*PREVIEW_SIZE, run=[self.desk.scr, "/p", "%HWND%"],
+                                         at=at)
+        self.addCleanup(parent.close)
+        preview = wait_until(lambda: self.preview_of(parent), 60, what="the preview window")
+        return parent, preview
+
+    def preview_of(self, parent):
+        found = [w for w in child_windows(self.desk, parent.hwnd) if w["cls"] == SAVER_CLASS]
+        return found[0] if found else None
+
+    def test_preview_fills_the_parent_ignores_input_and_ends_with_it(self):
+        parent, preview = self.open_preview(at=(300, 200))
+        left, top, right, bottom = client_box(parent)
+        self.assertEqual(preview["title"], "Preview")
+        self.assertTrue(preview["visible"])
+        self.assertEqual(preview["rect"], (left, top, left + PREVIEW_SIZE[0],
+                                           top + PREVIEW_SIZE[1]))
+
+        # Moves well beyond the full-screen tolerance, buttons and keys, all over the preview.
+        for x, y in ((left + 10, top + 10), (right - 10, bottom - 10), (left + 20, bottom - 5)):
+            self.desk.mouse_move(x, y)
+            time.sleep(0.2)
+        self.desk.click(1)
+        self.desk.click(3)
+        for key in ("a", "space", "Return"):
+            self.desk.key(key)
+        time.sleep(2.0)
+        self.assertEqual(self.preview_of(parent), preview, "input ended the preview")
+        self.assertTrue(self.desk.is_running(parent.process))
+
+        parent.close()
+        self.assertEqual(parent.child_exit(60), 0)
+
+    def test_birds_fly_inside_the_preview(self):
+        if not self.foreign_children_show():
+            self.skipTest("this Wine does not show child windows drawn by another process")
+        parent, _ = self.open_preview(at=(560, 200))
+        box = client_box(parent)
+        first = wait_until(lambda: self.drawn(box), 30, what="the preview drawn")
+        second = wait_until(lambda: self.changed(box, first), 30, what="birds moving")
+        self.assertLess(share_of(second, box, PARENT_COLOUR), 0.5)
+
+    def foreign_children_show(self):
+        """Whether a child window that another process draws appears on screen."""
+        parent = self.desk.parent_window(*PREVIEW_SIZE, at=(100, 450))
+        self.addCleanup(parent.close)
+        self.desk.start(self.desk.helper("foreign_child.exe"), str(parent.hwnd), "20")
+        wait_until(lambda: child_windows(self.desk, parent.hwnd), 30, what="the foreign child")
+        box = client_box(parent)
+        try:
+            wait_until(lambda: share_of(self.desk.screenshot(), box, FOREIGN_CHILD_COLOUR) > 0.9,
+                       5, 0.5, "the foreign child on screen")
+            return True
+        except TimeoutError:
+            return False
+        finally:
+            parent.close()
+
+    def drawn(self, box):
+        image = self.desk.screenshot()
+        return image if share_of(image, box, PARENT_COLOUR) < 0.5 else None
+
+    def changed(self, box, before):
+        image = self.desk.screenshot()
+        differs = image.count(lambda x, y, p: p != before.pixel(x, y), box)
+        return image if differs > 0 else None
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,96 @@
+// Stand-ins for the Windows 95 family's password components, for the Wine tests only: a
+// verifier (installed as PASSWORD.CPL) and a password changer (installed as MPR.DLL). Each
+// appends one line per event to "standin.log" in the folder named by QUILLET_STANDIN_DIR, so
+// a test can tell which copy was loaded, how often the verifier was asked and when, and what
+// the changer was given. The verifier's answer is read from "verifier-answer.txt" there at
+// every call (absent: refuse).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+char gModulePath[MAX_PATH] = "?";
+
+bool StandInFile(const char* name, char* path, DWORD size) {
+    char folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("QUILLET_STANDIN_DIR", folder, sizeof(folder));
+    if (length == 0 || length >= sizeof(folder)) {
+        return false;
+    }
+    return snprintf(path, size, "%s\\%s", folder, name) < static_cast<int>(size);
+}
+
+// Plain kernel32 file calls: this also runs inside DllMain.
+void Log(const char* line) {
+    char path[MAX_PATH];
+    if (!StandInFile("standin.log", path, sizeof(path))) {
+        return;
+    }
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(lstrlenA(line)), &written, nullptr);
+    WriteFile(file, "\r\n", 2, &written, nullptr);
+    CloseHandle(file);
+}
+
+BOOL ReadAnswer() {
+    char path[MAX_PATH];
+    if (!StandInFile("verifier-answer.txt", path, sizeof(path))) {
+        return FALSE;
+    }
+    FILE* file = fopen(path, "r");
+    if (!file) {
+        return FALSE;
+    }
+    int answer = 0;
+    if (fscanf(file, "%d", &answer) != 1) {
+        answer = 0;
+    }
+    fclose(file);
+    return answer;
+}
+
+unsigned long HandleNumber(HWND window) {
+    return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    char line[MAX_PATH + 16];
+    if (reason == DLL_PROCESS_ATTACH) {
+        GetModuleFileNameA(instance, gModulePath, sizeof(gModulePath));
+        snprintf(line, sizeof(line), "load %s", gModulePath);
+        Log(line);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        snprintf(line, sizeof(line), "unload %s", gModulePath);
+        Log(line);
+    }
+    return TRUE;
+}
+
+// The ticks on entry and on return let a test check the saver's spacing of prompts by the
+// saver's own clock.
+extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND window) {
+    DWORD entered = GetTickCount();
+    BOOL answer = ReadAnswer();
+    char line[128];
+    snprintf(line, sizeof(line), "verify %lu %lu %lu %d", entered, GetTickCount(),
+             HandleNumber(window), answer);
+    Log(line);
+    return answer;
+}
+
+extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND parent, DWORD a, DWORD b) {
+    char line[160];
+    snprintf(line, sizeof(line), "change %s %lu %lu %lu", provider ? provider : "(null)",
+             HandleNumber(parent), a, b);
+    Log(line);
+    return 0;
+}
