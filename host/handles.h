@@ -8,6 +8,7 @@
 using WindowHandle = void*;
 using ModuleHandle = void*;
 using BitmapHandle = void*;
+using ContextHandle = void*;
 using InputContextHandle = void*;
 using ProcAddress = void*;
 

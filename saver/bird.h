@@ -18,11 +18,20 @@ struct BirdRect {
     int32_t bottom;
 };
 
+// The device contexts a flock step draws through: the window's, one holding the frozen
+// desktop, one for the artwork and one for the birds' work surfaces (Windows only).
+struct StepContexts {
+    ContextHandle window;
+    ContextHandle background;
+    ContextHandle art;
+    ContextHandle work;
+};
+
 class Bird {
    public:
     // Windows only.
     void Init(WindowHandle window, int32_t startX, int32_t startY);
-    void DrawAndMove(WindowHandle window, BitmapHandle background);
+    void DrawAndMove(const StepContexts& contexts, int32_t right, int32_t bottom);
     void Release();
 
     // The arithmetic halves of Init and DrawAndMove, kept apart from the drawing.

@@ -2,7 +2,6 @@
 // over a clean patch of the frozen desktop off screen, then copies the patch in one go.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "host/host_state.h"
@@ -21,9 +20,10 @@ int32_t Magnitude(int32_t v) {
 }
 
 // Resource names match without regard to case: "Bird1" finds BIRD1.
-BitmapHandle LoadArtwork(const char* prefix, int number) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "%s%d", prefix, number);
+constexpr const char* kImageNames[kFrameCount] = {"Bird1", "Bird2", "Bird3", "Bird4"};
+constexpr const char* kMaskNames[kFrameCount] = {"Mask1", "Mask2", "Mask3", "Mask4"};
+
+BitmapHandle LoadArtwork(const char* name) {
     HINSTANCE instance = static_cast<HINSTANCE>(gHostState.appInstance);
     return LoadBitmapA(instance, name);
 }
@@ -41,30 +41,31 @@ void FreeBitmap(BitmapHandle& handle) {
     }
 }
 
+HDC AsContext(ContextHandle handle) {
+    return static_cast<HDC>(handle);
+}
+
 // Composes the bird over a clean patch of the background off screen and copies the patch to
 // the window at the bird's position. The patch is a step wider than the bird on every side, so
 // it also covers where the bird was drawn the step before: no trail, no separate erase.
-void DrawPatch(HDC windowDC, const Bird& bird, HBITMAP background) {
+void DrawPatch(const StepContexts& contexts, const Bird& bird) {
     int32_t a = Magnitude(bird.stepX);
     int32_t b = Magnitude(bird.stepY);
     int32_t patchWidth = bird.width + 2 * a;
     int32_t patchHeight = bird.height + 2 * b;
-    HDC source = CreateCompatibleDC(windowDC);
-    HDC work = CreateCompatibleDC(windowDC);
-    HGDIOBJ oldWork = SelectObject(work, bird.workSurface);
-    HGDIOBJ oldSource = SelectObject(source, background);
-    BitBlt(work, 0, 0, patchWidth, patchHeight, source, bird.x, bird.y, SRCCOPY);
+    HDC art = AsContext(contexts.art);
+    HDC work = AsContext(contexts.work);
+    SelectObject(work, bird.workSurface);
+    BitBlt(work, 0, 0, patchWidth, patchHeight, AsContext(contexts.background), bird.x, bird.y,
+           SRCCOPY);
     // The mask makes the silhouette all-ones; the frame, white outside the bird, then ANDs the
     // bird in and leaves the background around it as it was.
-    SelectObject(source, bird.masks[bird.currentMask]);
-    BitBlt(work, a, b, bird.width, bird.height, source, 0, 0, SRCPAINT);
-    SelectObject(source, bird.images[bird.currentImage]);
-    BitBlt(work, a, b, bird.width, bird.height, source, 0, 0, SRCAND);
-    BitBlt(windowDC, bird.x, bird.y, patchWidth, patchHeight, work, 0, 0, SRCCOPY);
-    SelectObject(source, oldSource);
-    SelectObject(work, oldWork);
-    DeleteDC(source);
-    DeleteDC(work);
+    SelectObject(art, bird.masks[bird.currentMask]);
+    BitBlt(work, a, b, bird.width, bird.height, art, 0, 0, SRCPAINT);
+    SelectObject(art, bird.images[bird.currentImage]);
+    BitBlt(work, a, b, bird.width, bird.height, art, 0, 0, SRCAND);
+    BitBlt(AsContext(contexts.window), bird.x, bird.y, patchWidth, patchHeight, work, 0, 0,
+           SRCCOPY);
 }
 
 }  // namespace
@@ -73,10 +74,10 @@ void Bird::Init(WindowHandle window, int32_t startX, int32_t startY) {
     HWND hwnd = static_cast<HWND>(window);
     ChooseStart(startX, startY, std::rand);
     for (int i = 0; i < kFrameCount; i++) {
-        images[i] = LoadArtwork("Bird", i + 1);
+        images[i] = LoadArtwork(kImageNames[i]);
     }
     for (int i = 0; i < kFrameCount; i++) {
-        masks[i] = LoadArtwork("Mask", i + 1);
+        masks[i] = LoadArtwork(kMaskNames[i]);
     }
     // Without its first image a bird has no size; it stays 0 x 0 and is never drawn or touched.
     BITMAP info = {};
@@ -94,16 +95,13 @@ void Bird::Init(WindowHandle window, int32_t startX, int32_t startY) {
     ClampInto(client.right, client.bottom);
 }
 
-void Bird::DrawAndMove(WindowHandle window, BitmapHandle background) {
+// right and bottom: the window's client size, read once per step by the scene.
+void Bird::DrawAndMove(const StepContexts& contexts, int32_t right, int32_t bottom) {
     if (!HasArtwork()) {
         return;
     }
-    HWND hwnd = static_cast<HWND>(window);
-    HDC windowDC = GetDC(hwnd);
-    DrawPatch(windowDC, *this, AsBitmap(background));
-    ReleaseDC(hwnd, windowDC);
-    RECT client = ClientRect(hwnd);
-    MoveWithin(client.right, client.bottom);
+    DrawPatch(contexts, *this);
+    MoveWithin(right, bottom);
 }
 
 // Frees exactly what Init gave the bird; a blank bird owns nothing and frees nothing.

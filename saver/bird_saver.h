@@ -10,7 +10,7 @@
 #include "saver/settings.h"
 
 class BirdSaver {
-public:
+   public:
     // The saver window (Windows only).
     static BirdSaver* Create(WindowHandle window);
     void Initialize();
@@ -32,4 +32,5 @@ public:
     std::vector<Bird> birds;
     int32_t birdCount = kDefaultBirdCount;
     BitmapHandle background = nullptr;
+    StepContexts contexts = {};
 };
