@@ -4,6 +4,10 @@ enable_language(RC)
 # A .scr must run on a plain Windows 95-era installation: static runtime, no C++ exceptions
 # or RTTI of our own, GUI subsystem, OS and subsystem version 4.0.
 set(QUILLET_WIN_COMPILE_OPTIONS -Wall -Wextra -fno-exceptions -fno-rtti -Os)
+# The C++ library switches stdio to MinGW's own printf and scanf, which are large and import
+# Unicode functions that Windows 95 only stubs. The saver's two sscanf patterns and two
+# fprintf lines are served as well by msvcrt's: take stdio.h first, before that switch.
+set(QUILLET_PRODUCT_COMPILE_OPTIONS -D__USE_MINGW_ANSI_STDIO=0 -include stdio.h)
 set(QUILLET_WIN_LINK_OPTIONS
     -static -static-libgcc -static-libstdc++ -mwindows -s
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
@@ -17,11 +21,14 @@ set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLE
 add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")
 target_include_directories(quillet PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS})
+target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_PRODUCT_COMPILE_OPTIONS})
 target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})
 target_link_libraries(quillet PRIVATE ${QUILLET_WIN_LIBRARIES} user32 gdi32 kernel32 advapi32)
 
 add_subdirectory(tests/win32)
+add_subdirectory(tools/bench)
+add_subdirectory(tools/release)
+add_subdirectory(tools/sample_desktop)
 
 include(cmake/comctl32.cmake)
 target_link_libraries(quillet PRIVATE comctl32_ordinal)
