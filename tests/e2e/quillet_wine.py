@@ -237,12 +237,14 @@ class WineDesktop:
     (`dir`, the current directory of every program started). On exit every process it
     started is ended, whatever happened."""
 
-    def __init__(self, prefix=None, keep_dir=False):
+    def __init__(self, prefix=None, keep_dir=False, display=None):
+        """display: an X display to show the virtual desktop on (a person's screen) instead
+        of a private Xvfb."""
         self.prefix = prefix or _env_path("QUILLET_WINE_PREFIX")
         self.helpers = os.environ.get("QUILLET_WIN_HELPERS", "")
         self.scr = os.environ.get("QUILLET_SCR", "")
         self.keep_dir = keep_dir
-        self.display = None
+        self.display = display
         self.dir = None
         self.env = None
         self._xvfb = None
@@ -257,7 +259,8 @@ class WineDesktop:
         try:
             self._stop_wineserver()
             _restore_registry(self.prefix)
-            self._xvfb, self.display = start_xvfb()
+            if self.display is None:
+                self._xvfb, self.display = start_xvfb()
             self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
             self.env = _prefix_env(self.prefix, self.display)
             subprocess.run(["wineserver", "-p"], env=self.env, timeout=DEFAULT_TIMEOUT,
@@ -297,14 +300,16 @@ class WineDesktop:
         """Full path of a Windows test helper, e.g. helper("parent_window.exe")."""
         return os.path.join(self.helpers, name)
 
-    def _popen(self, argv, cwd=None, stdout=None):
+    def _popen(self, argv, cwd=None, stdout=None, env=None):
         self._serial += 1
-        log = open(os.path.join(self.dir, "wine-%d.err" % self._serial), "wb")
-        proc = subprocess.Popen(["wine"] + argv, cwd=cwd or self.dir, env=self.env,
+        log_path = os.path.join(self.dir, "wine-%d.err" % self._serial)
+        log = open(log_path, "wb")
+        proc = subprocess.Popen(["wine"] + argv, cwd=cwd or self.dir, env=env or self.env,
                                 stdin=subprocess.DEVNULL, stdout=stdout or subprocess.DEVNULL,
                                 stderr=log, start_new_session=True,
                                 preexec_fn=_die_with_test)
         log.close()
+        proc.stderr_path = log_path
         self._processes.append(proc)
         return proc
 
@@ -351,6 +356,14 @@ class WineDesktop:
             return proc.wait(timeout)
         except subprocess.TimeoutExpired:
             raise TimeoutError("%s still running after %g s" % (exe, timeout))
+
+    def start_plain(self, exe, *args, cwd=None, debug=None):
+        """Starts `wine exe args` directly and returns its Popen. The launcher becomes the
+        Windows program itself, so popen.pid is the program's Linux process (for /proc) and
+        popen.wait() returns when it ends; its stderr is in popen.stderr_path. debug: a
+        WINEDEBUG value for this program only."""
+        env = dict(self.env, WINEDEBUG=debug) if debug else None
+        return self._popen([exe] + list(args), cwd, env=env)
 
     def probe(self, *args):
         """Runs win_probe.exe with args; returns its stdout, or None if it answered 'no'."""

@@ -152,6 +152,26 @@ int PrintClientRect(const char* number) {
     return 0;
 }
 
+// Child windows at every depth, in the format of "windows" (rectangles in screen coordinates).
+int PrintChildren(const char* number) {
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
+    if (!IsWindow(window)) {
+        return 1;
+    }
+    EnumChildWindows(window, PrintEachWindow, 0);
+    return 0;
+}
+
+// The system-wide flag a password-protected saver raises on the Windows 95 family.
+int PrintSaverRunning() {
+    BOOL running = FALSE;
+    if (!SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) {
+        return 1;
+    }
+    printf("%d\n", running ? 1 : 0);
+    return 0;
+}
+
 int PrintProcesses() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
@@ -170,7 +190,7 @@ int PrintProcesses() {
 int Usage() {
     fprintf(stderr,
             "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
-            " processes | foreground\n");
+            " children HWND | saverrunning | processes | foreground\n");
     return 2;
 }
 
@@ -188,6 +208,12 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && !strcmp(argv[1], "client")) {
         return PrintClientRect(argv[2]);
+    }
+    if (argc == 3 && !strcmp(argv[1], "children")) {
+        return PrintChildren(argv[2]);
+    }
+    if (argc == 2 && !strcmp(argv[1], "saverrunning")) {
+        return PrintSaverRunning();
     }
     if (argc == 2 && !strcmp(argv[1], "processes")) {
         return PrintProcesses();

@@ -1,0 +1,72 @@
+"""Small pieces the hardening scenarios share on top of quillet_wine: finding the running
+saver, looking at it from outside through proc_probe.exe, ending a run with a key, and
+listing a folder to tell what a run wrote."""
+
+import os
+import subprocess
+import time
+
+from quillet_wine import DEFAULT_TIMEOUT, wait_until
+
+SAVER_CLASS = "WindowsScreenSaverClass"
+FULL_SCREEN_TITLE = "Screen Saver"
+
+
+def proc_probe(desk, *args, timeout=DEFAULT_TIMEOUT):
+    """Runs proc_probe.exe with args and returns its stdout as text."""
+    result = subprocess.run(["wine", desk.helper("proc_probe.exe")] + [str(a) for a in args],
+                            cwd=desk.dir, env=desk.env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    return result.stdout.decode("latin-1")
+
+
+def fields(line):
+    """"name 1 other 2" -> {"name": 1, "other": 2}."""
+    words = line.split()
+    return {words[i]: int(words[i + 1]) for i in range(0, len(words) - 1, 2)}
+
+
+def saver_pid(desk):
+    """The Windows process id of the running saver, or None."""
+    name = os.path.basename(desk.scr).lower()
+    for line in (desk.probe("processes") or "").splitlines():
+        pid, _, exe = line.partition("\t")
+        if exe.lower() == name:
+            return int(pid)
+    return None
+
+
+def wait_full_screen_window(desk, timeout=DEFAULT_TIMEOUT):
+    """Waits until the full-screen saver window is shown and returns it."""
+    def shown():
+        window = desk.find_window(SAVER_CLASS, FULL_SCREEN_TITLE)
+        return window if window and window["visible"] else None
+    return wait_until(shown, timeout, 0.2, "the full-screen saver window")
+
+
+def end_with_key(desk, proc, timeout=60):
+    """Presses a key until the run ends (a busy saver may miss the first) and returns the
+    exit code."""
+    deadline = time.monotonic() + timeout
+    while desk.is_running(proc) and time.monotonic() < deadline:
+        desk.key("space")
+        try:
+            proc.popen.wait(2)
+        except subprocess.TimeoutExpired:
+            pass
+    return desk.wait_exit(proc, 5)
+
+
+def listing(folder, ignore=()):
+    """Every file below folder with its size and modification time, except names that
+    start with one of `ignore`."""
+    found = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            relative = os.path.relpath(path, folder)
+            if relative.startswith(tuple(ignore)):
+                continue
+            status = os.lstat(path)
+            found[relative] = (status.st_size, status.st_mtime_ns) if name in files else "dir"
+    return found
