@@ -16,6 +16,8 @@ list(TRANSFORM QUILLET_CORE_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VARIAB
 add_subdirectory(tests/unit)
 add_subdirectory(tools/birdgen)
 add_subdirectory(tests/resources)
+add_subdirectory(tests/release)
+add_subdirectory(tests/tools)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_subdirectory(tests/fuzz)
 endif()

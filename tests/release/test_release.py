@@ -1,0 +1,72 @@
+"""The release package in dist: exactly the two .scr files, byte for byte the ones beside it,
+and a README.txt for Windows users; its name carries the version of the .scr files' version
+resources and of the project."""
+
+import glob
+import os
+import re
+import struct
+import unittest
+import zipfile
+
+SAVERS = ("quillet.scr", "quillet64.scr")
+FIXED_INFO_SIGNATURE = struct.pack("<I", 0xFEEF04BD)
+
+
+def file_version(image):
+    """'a.b.c.d' from the VS_FIXEDFILEINFO that follows the VS_VERSION_INFO key."""
+    key = image.find("VS_VERSION_INFO".encode("utf-16-le"))
+    if key < 0:
+        raise AssertionError("no version resource")
+    at = image.find(FIXED_INFO_SIGNATURE, key)
+    most, least = struct.unpack_from("<II", image, at + 8)
+    return "%d.%d.%d.%d" % (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
+
+
+class ReleasePackageTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dist = os.environ["QUILLET_DIST_DIR"]
+        found = glob.glob(os.path.join(cls.dist, "quillet-*.zip"))
+        if len(found) != 1:
+            raise AssertionError("expected one quillet-*.zip in %s, found %r" % (cls.dist, found))
+        cls.path = found[0]
+        with zipfile.ZipFile(cls.path) as archive:
+            cls.members = {name: archive.read(name) for name in archive.namelist()}
+            cls.names = archive.namelist()
+
+    def dist_file(self, name):
+        with open(os.path.join(self.dist, name), "rb") as f:
+            return f.read()
+
+    def test_holds_the_two_savers_and_the_readme_only(self):
+        self.assertEqual(sorted(self.names), ["README.txt", "quillet.scr", "quillet64.scr"])
+
+    def test_savers_are_byte_identical_to_the_built_ones(self):
+        for name in SAVERS:
+            with self.subTest(name=name):
+                self.assertEqual(self.members[name], self.dist_file(name))
+
+    def test_readme_has_windows_line_ends_and_the_install_facts(self):
+        readme = self.members["README.txt"]
+        self.assertTrue(readme.endswith(b"\r\n"))
+        self.assertEqual(readme.count(b"\n"), readme.count(b"\r\n"))
+        self.assertNotIn(b"\r\r", readme)
+        for fact in (b"quillet.scr", b"quillet64.scr", b"SysWOW64", b"quilet01.ini",
+                     b"Install", b"Uninstalling"):
+            with self.subTest(fact=fact):
+                self.assertIn(fact, readme)
+
+    def test_name_and_readme_carry_the_version_resources_version(self):
+        match = re.fullmatch(r"quillet-(\d+\.\d+\.\d+)\.zip", os.path.basename(self.path))
+        self.assertIsNotNone(match, self.path)
+        version = match.group(1)
+        self.assertEqual(version, os.environ["QUILLET_PROJECT_VERSION"])
+        for name in SAVERS:
+            with self.subTest(name=name):
+                self.assertEqual(file_version(self.members[name]), version + ".0")
+        self.assertIn(b"Version " + version.encode(), self.members["README.txt"])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,97 @@
+"""The benchmark's arithmetic and its test for a frame with birds, on made-up data."""
+
+import os
+import random
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "bench"))
+
+import bench  # noqa: E402
+from screen_grab import Frame, shows_birds  # noqa: E402
+
+WIDTH, HEIGHT, PATCH = 200, 150, 20
+
+
+def frame_with(boxes, colour=b"\x00\x00\x00\x00", stride_pad=8):
+    """A frame of a grey desktop with the given (left, top, width, height) boxes painted,
+    its rows padded the way X pads them."""
+    stride = WIDTH * 4 + stride_pad
+    rows = []
+    for y in range(HEIGHT):
+        row = bytearray(b"\x80\x80\x80\x00" * WIDTH + b"\xee" * stride_pad)
+        for left, top, width, height in boxes:
+            if top <= y < top + height:
+                for x in range(max(0, left), min(WIDTH, left + width)):
+                    row[x * 4:x * 4 + 4] = colour
+        rows.append(bytes(row))
+    return Frame(WIDTH, HEIGHT, stride, b"".join(rows))
+
+
+class ShowsBirdsTest(unittest.TestCase):
+    def test_frames(self):
+        baseline = frame_with([])
+        cases = [
+            ("the desktop alone", [], 3, False),
+            ("one bird", [(10, 10, PATCH, PATCH)], 3, True),
+            ("three birds side by side", [(0, 0, PATCH, PATCH), (30, 0, PATCH, PATCH),
+                                          (60, 0, PATCH, PATCH)], 3, True),
+            ("a bird cut by the right edge", [(WIDTH - 5, 50, PATCH, PATCH)], 1, True),
+            ("a black window over everything", [(0, 0, WIDTH, HEIGHT)], 3, False),
+            ("a window drawn down to half", [(0, 0, WIDTH, HEIGHT // 2)], 3, False),
+            ("a band wider than the birds", [(0, 60, 4 * PATCH, 5)], 3, False),
+            ("more rows than the birds cover", [(0, 0, 5, 4 * PATCH)], 3, False),
+        ]
+        for name, boxes, birds, expected in cases:
+            with self.subTest(name):
+                self.assertEqual(shows_birds(frame_with(boxes), baseline, birds, PATCH), expected)
+
+    def test_pixel_count_ignores_the_pad_byte(self):
+        # X leaves the fourth byte of a pixel and the row padding undefined.
+        baseline = frame_with([])
+        noisy = frame_with([(0, 0, WIDTH, HEIGHT)], colour=b"\x80\x80\x80\x55", stride_pad=8)
+        self.assertEqual(noisy.differing_pixels_in_row(baseline, 0), 0)
+
+
+class CpuTimeTest(unittest.TestCase):
+    def stat_line(self, name, utime, stime):
+        fields = ["S", "1", "2", "3", "0", "-1", "4194560", "100", "0", "0", "0",
+                  str(utime), str(stime), "0", "0", "20", "0", "4"]
+        return "1234 (%s) %s\n" % (name, " ".join(fields))
+
+    def test_names_with_spaces_and_parentheses(self):
+        ticks = bench.CLOCK_TICKS
+        for name in ("quillet64.scr", "a b", "x) (y", ")"):
+            with self.subTest(name=name):
+                line = self.stat_line(name, 3 * ticks, ticks)
+                self.assertAlmostEqual(bench.cpu_seconds_of_stat(line), 4.0)
+
+    def test_own_process(self):
+        before = bench.cpu_seconds(os.getpid())
+        end = bench.time.process_time() + 0.05
+        while bench.time.process_time() < end:
+            pass
+        self.assertGreater(bench.cpu_seconds(os.getpid()), before)
+
+
+class PerBirdStepTest(unittest.TestCase):
+    def test_median_of_generated_runs(self):
+        rng = random.Random(7)
+        for _ in range(200):
+            birds = rng.choice((10, 100, 1000))
+            cost = rng.uniform(10, 500) * 1e-6  # seconds per bird-step
+            runs = []
+            for _ in range(rng.randint(1, 5)):
+                steps = rng.uniform(1, 100)
+                runs.append({"cpu": cost * steps * birds, "steps": steps})
+            self.assertAlmostEqual(bench.per_bird_step_us(runs, birds), cost * 1e6, places=6)
+
+    def test_runs_without_steps_are_left_out(self):
+        runs = [{"cpu": 0.5, "steps": 0.0}, {"cpu": 0.1, "steps": 10.0}]
+        self.assertAlmostEqual(bench.per_bird_step_us(runs, 10), 1000.0)
+        self.assertIsNone(bench.per_bird_step_us([{"cpu": 0.5, "steps": 0.0}], 10))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

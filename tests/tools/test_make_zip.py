@@ -1,0 +1,51 @@
+"""The release packer: Windows line ends whatever the source's, one package per dist folder."""
+
+import os
+import sys
+import tempfile
+import unittest
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "release"))
+
+import make_zip  # noqa: E402
+
+
+class WindowsTextTest(unittest.TestCase):
+    def test_line_ends(self):
+        cases = [
+            ("a\nb\n", b"a\r\nb\r\n"),
+            ("a\r\nb\r\n", b"a\r\nb\r\n"),
+            ("a\nb", b"a\r\nb\r\n"),
+            ("a\n\n\nb\n", b"a\r\n\r\n\r\nb\r\n"),
+            ("a\r\n\nb", b"a\r\n\r\nb\r\n"),
+        ]
+        for text, expected in cases:
+            with self.subTest(text=text):
+                self.assertEqual(make_zip.windows_text(text), expected)
+                # Packing twice must not double the CRs.
+                self.assertEqual(make_zip.windows_text(expected.decode()), expected)
+
+
+class MakeZipTest(unittest.TestCase):
+    def test_one_package_with_the_version_and_the_files(self):
+        with tempfile.TemporaryDirectory() as dist:
+            for name, data in (("quillet.scr", b"MZ32"), ("quillet64.scr", b"MZ64")):
+                with open(os.path.join(dist, name), "wb") as f:
+                    f.write(data)
+            readme = os.path.join(dist, "README.src")
+            with open(readme, "w") as f:
+                f.write("Quillet\nVersion @VERSION@\n")
+            make_zip.make_zip(dist, "0.9.0", readme)
+            path = make_zip.make_zip(dist, "1.2.3", readme)
+            zips = sorted(n for n in os.listdir(dist) if n.endswith((".zip", ".part")))
+            self.assertEqual(zips, ["quillet-1.2.3.zip"])
+            with zipfile.ZipFile(path) as archive:
+                self.assertEqual(archive.read("quillet.scr"), b"MZ32")
+                self.assertEqual(archive.read("quillet64.scr"), b"MZ64")
+                self.assertEqual(archive.read("README.txt"), b"Quillet\r\nVersion 1.2.3\r\n")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
