@@ -44,6 +44,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 SCREEN_WIDTH = 1024
 SCREEN_HEIGHT = 768
@@ -510,6 +511,30 @@ class WineDesktop:
         proc = self.start(self.helper("parent_window.exe"), *args)
         return ParentWindow(self, proc, report, close_file)
 
+
+class DesktopTestCase(unittest.TestCase):
+    """Test classes whose tests share one WineDesktop (self.desk), opened before the first
+    test and closed after the last. Override prepare_desktop() to set up the shared screen;
+    should it fail, the desktop is closed all the same."""
+
+    desk = None
+
+    @classmethod
+    def prepare_desktop(cls):
+        pass
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = WineDesktop().__enter__()
+        try:
+            cls.prepare_desktop()
+        except BaseException:
+            cls.desk.__exit__(None, None, None)
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.__exit__(None, None, None)
 
 def start_xvfb(timeout=DEFAULT_TIMEOUT):
     """Starts Xvfb on a free display; returns (Popen, ":N") once the display answers."""

@@ -1,6 +1,6 @@
-"""Small pieces the hardening scenarios share on top of quillet_wine: finding the running
-saver, looking at it from outside through proc_probe.exe, ending a run with a key, and
-listing a folder to tell what a run wrote."""
+"""Small pieces the end-to-end scenarios share on top of quillet_wine: finding the running
+saver and its windows, looking at it from outside through proc_probe.exe, ending a run with a
+key, and listing a folder to tell what a run wrote."""
 
 import os
 import subprocess
@@ -36,12 +36,26 @@ def saver_pid(desk):
     return None
 
 
+def shown_window(desk, cls, title=None):
+    """The top-level window of that class (and title) once it is shown, else None: a window
+    exists before it is shown, while its program still sets it up."""
+    window = desk.find_window(cls, title)
+    return window if window and window["visible"] else None
+
+
+def full_screen_window(desk):
+    return shown_window(desk, SAVER_CLASS, FULL_SCREEN_TITLE)
+
+
 def wait_full_screen_window(desk, timeout=DEFAULT_TIMEOUT):
     """Waits until the full-screen saver window is shown and returns it."""
-    def shown():
-        window = desk.find_window(SAVER_CLASS, FULL_SCREEN_TITLE)
-        return window if window and window["visible"] else None
-    return wait_until(shown, timeout, 0.2, "the full-screen saver window")
+    return wait_until(lambda: full_screen_window(desk), timeout, 0.2,
+                      "the full-screen saver window")
+
+
+def wait_settings_dialog(desk, timeout=DEFAULT_TIMEOUT):
+    """Waits until the settings dialog is shown and returns it."""
+    return wait_until(lambda: shown_window(desk, "#32770"), timeout, 0.2, "the settings dialog")
 
 
 def end_with_key(desk, proc, timeout=60):

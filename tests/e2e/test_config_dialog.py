@@ -8,7 +8,7 @@ import shutil
 import subprocess
 import unittest
 
-from quillet_wine import DEFAULT_TIMEOUT, WineDesktop, wait_until
+from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, wait_until
 
 SETTINGS = "quilet01.ini"
 DELAY_BOX = 1000
@@ -21,14 +21,7 @@ def settings_bytes(delay, count):
     return b"Delay = %d\r\nCharNumber = %d\r\n" % (delay, count)
 
 
-class ConfigDialogTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
+class ConfigDialogTest(DesktopTestCase):
 
     def setUp(self):
         self.path = os.path.join(self.desk.dir, SETTINGS)

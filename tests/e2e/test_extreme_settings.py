@@ -8,7 +8,7 @@ import shutil
 import time
 import unittest
 
-from quillet_wine import WineDesktop, wait_until
+from quillet_wine import DesktopTestCase, wait_until
 from saver_watch import end_with_key, wait_full_screen_window
 
 SETTINGS = "quilet01.ini"
@@ -41,19 +41,10 @@ CASES = [
 ]
 
 
-class ExtremeSettingsTest(unittest.TestCase):
+class ExtremeSettingsTest(DesktopTestCase):
     @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-        try:
-            cls.desk.pattern_desktop()
-        except BaseException:
-            cls.desk.__exit__(None, None, None)
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
+    def prepare_desktop(cls):
+        cls.desk.pattern_desktop()
 
     def place_settings(self, content):
         path = os.path.join(self.desk.dir, SETTINGS)

@@ -8,21 +8,14 @@ The marker file holds what guard_fault's SetSaverRunning wrote and, from detach_
 import os
 import unittest
 
-from quillet_wine import WineDesktop
+from quillet_wine import DesktopTestCase
 
 ACCESS_VIOLATION = -1073741819  # 0xC0000005 as a signed 32-bit exit code
 MARKER = "guard_marker.txt"
 DETACH = "process detach"
 
 
-class FailureGuardTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
+class FailureGuardTest(DesktopTestCase):
 
     def setUp(self):
         self.marker = os.path.join(self.desk.dir, MARKER)

@@ -6,10 +6,9 @@ import os
 import time
 import unittest
 
-from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, WineDesktop, expected_pattern, wait_until
+from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, expected_pattern, wait_until
+from saver_watch import SAVER_CLASS, end_with_key, full_screen_window, wait_full_screen_window
 
-SAVER_CLASS = "WindowsScreenSaverClass"
-SAVER_TITLE = "Screen Saver"
 PATCH = 128  # a bird is drawn inside a patch one step wider than its 120 x 120 frame
 STEP = 4  # pixels per tick on each axis
 BIRD_SPAN = 111  # tail tip to beak in every frame of the artwork
@@ -76,21 +75,12 @@ def is_whole_bird(box):
     return fits_patch(box) and box[2] - box[0] >= BIRD_SPAN - 8
 
 
-class FullScreenTest(unittest.TestCase):
+class FullScreenTest(DesktopTestCase):
     """One pattern desktop serves every test; each test ends the run it started."""
 
     @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-        try:
-            cls.desk.pattern_desktop()
-        except BaseException:
-            cls.desk.__exit__(None, None, None)
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
+    def prepare_desktop(cls):
+        cls.desk.pattern_desktop()
 
     def setUp(self):
         self.runs = []
@@ -98,7 +88,7 @@ class FullScreenTest(unittest.TestCase):
     def tearDown(self):
         for proc in self.runs:
             if self.desk.is_running(proc):
-                self.end_run(proc)
+                end_with_key(self.desk, proc)
 
     # -- helpers ------------------------------------------------------------------------
 
@@ -108,7 +98,7 @@ class FullScreenTest(unittest.TestCase):
         # A failed subtest may have left its run going.
         for earlier in self.runs:
             if self.desk.is_running(earlier):
-                self.end_run(earlier)
+                end_with_key(self.desk, earlier)
         path = os.path.join(self.desk.dir, "quilet01.ini")
         if settings is None:
             if os.path.exists(path):
@@ -121,12 +111,8 @@ class FullScreenTest(unittest.TestCase):
                    "the whole pattern desktop on screen")
         proc = self.desk.start(self.desk.scr, "/s")
         self.runs.append(proc)
-        wait_until(lambda: self.saver_window(), 60, 0.2, "the saver window")
+        wait_full_screen_window(self.desk)
         return proc
-
-    def saver_window(self):
-        window = self.desk.find_window(SAVER_CLASS, SAVER_TITLE)
-        return window if window and window["visible"] else None
 
     def wait_for_birds(self, at_least=1):
         return wait_until(lambda: self.shot_with_blobs(at_least), 60, 0.2, "birds on screen")
@@ -135,20 +121,10 @@ class FullScreenTest(unittest.TestCase):
         found = blobs(self.desk.screenshot())
         return found if len(found) >= at_least else None
 
-    def end_run(self, proc, timeout=60):
-        """Presses a key now and then until the run ends; returns its exit code."""
-        deadline = time.monotonic() + timeout
-        while self.desk.is_running(proc) and time.monotonic() < deadline:
-            self.desk.key("space")
-            pressed = time.monotonic()
-            while self.desk.is_running(proc) and time.monotonic() - pressed < 1:
-                time.sleep(0.1)
-        return self.desk.wait_exit(proc, 5)
-
     def assert_still_running(self, proc, seconds):
         time.sleep(seconds)
         self.assertTrue(self.desk.is_running(proc), "the run ended without a reason")
-        self.assertIsNotNone(self.saver_window())
+        self.assertIsNotNone(full_screen_window(self.desk))
 
     def bird_left_edges(self, proc, seconds, interval):
         """(time, left edge of the only bird) samples over `seconds`. The left edge is the
@@ -178,7 +154,7 @@ class FullScreenTest(unittest.TestCase):
             self.assertTrue(fits_patch(found[0]), found[0])
             seen.add(found[0])
         self.assertGreater(len(seen), 2, "the bird did not move")
-        self.assertEqual(self.end_run(proc), 0)
+        self.assertEqual(end_with_key(self.desk, proc), 0)
 
     def test_number_of_birds_follows_char_number(self):
         cases = [
@@ -202,13 +178,13 @@ class FullScreenTest(unittest.TestCase):
                         apart += 1
                     time.sleep(0.3)
                 self.assertGreater(apart, 0, "never saw %d birds apart" % count)
-                self.assertEqual(self.end_run(proc), 0)
+                self.assertEqual(end_with_key(self.desk, proc), 0)
 
     def test_delay_sets_the_pace(self):
         slow = self.start_saver("Delay = 1000\nCharNumber = 1\n")
         self.wait_for_birds()
         samples = self.bird_left_edges(slow, 3.5, 0.3)
-        self.assertEqual(self.end_run(slow), 0)
+        self.assertEqual(end_with_key(self.desk, slow), 0)
         span = samples[-1][0] - samples[0][0]
         # A 1000 ms timer ticks at most once per second of the span, plus one at each end.
         path = sum(abs(b[1] - a[1]) for a, b in zip(samples, samples[1:]))
@@ -217,7 +193,7 @@ class FullScreenTest(unittest.TestCase):
         fast = self.start_saver("Delay = 50\nCharNumber = 1\n")
         self.wait_for_birds()
         samples = self.bird_left_edges(fast, 3.5, 0.3)
-        self.assertEqual(self.end_run(fast), 0)
+        self.assertEqual(end_with_key(self.desk, fast), 0)
         # Twenty ticks a second would cover 280 pixels; even a fifth of that is far beyond
         # what the slow timer allows.
         path = sum(abs(b[1] - a[1]) for a, b in zip(samples, samples[1:]))
@@ -228,7 +204,7 @@ class FullScreenTest(unittest.TestCase):
         for _ in range(4):
             self.assertEqual(blobs(self.desk.screenshot()), [])
             time.sleep(0.7)
-        self.assertIsNotNone(self.saver_window())
+        self.assertIsNotNone(full_screen_window(self.desk))
         self.desk.key("a")
         self.assertEqual(self.desk.wait_exit(proc, 30), 0)
 
@@ -247,7 +223,7 @@ class FullScreenTest(unittest.TestCase):
                 self.wait_for_birds()
                 act()
                 self.assertEqual(self.desk.wait_exit(proc, 30), 0)
-                self.assertIsNone(self.saver_window())
+                self.assertIsNone(full_screen_window(self.desk))
 
     def test_small_moves_add_up_from_where_the_run_started(self):
         proc = self.start_saver("Delay = 100\n")
@@ -261,14 +237,14 @@ class FullScreenTest(unittest.TestCase):
     def test_second_start_wakes_the_running_saver_and_leaves(self):
         first = self.start_saver("Delay = 100\n")
         self.wait_for_birds()
-        window = self.saver_window()
+        window = full_screen_window(self.desk)
         second = self.desk.start(self.desk.scr, "/s")
         self.assertEqual(self.desk.wait_exit(second, 30), 0)
         self.assertNotIn(SAVER_CLASS, [cls for _, cls in second.windows])
         self.assertEqual(self.desk.foreground_window(), window["hwnd"])
         self.assert_still_running(first, 1)
-        self.assertEqual(self.saver_window()["hwnd"], window["hwnd"])
-        self.assertEqual(self.end_run(first), 0)
+        self.assertEqual(full_screen_window(self.desk)["hwnd"], window["hwnd"])
+        self.assertEqual(end_with_key(self.desk, first), 0)
 
     def test_largest_char_number_runs_a_capped_flock_and_closes(self):
         proc = self.start_saver("CharNumber = 2147483647\n")

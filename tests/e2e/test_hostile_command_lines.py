@@ -6,8 +6,8 @@ import os
 import time
 import unittest
 
-from quillet_wine import WineDesktop, wait_until, windows_path
-from saver_watch import end_with_key, wait_full_screen_window
+from quillet_wine import DesktopTestCase, windows_path
+from saver_watch import end_with_key, wait_full_screen_window, wait_settings_dialog
 
 LONG = 32000
 WRAP = 1 << 32
@@ -79,21 +79,17 @@ def expand(args, window):
     return args % {b"P": window, b"W": window + WRAP}
 
 
-class HostileCommandLinesTest(unittest.TestCase):
+class HostileCommandLinesTest(DesktopTestCase):
+    tried = 0
+
     @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-        cls.tried = 0
-        try:
-            cls.other = cls.desk.parent_window(160, 120, at=(600, 400))
-        except BaseException:
-            cls.desk.__exit__(None, None, None)
-            raise
+    def prepare_desktop(cls):
+        cls.other = cls.desk.parent_window(160, 120, at=(600, 400))
 
     @classmethod
     def tearDownClass(cls):
         print("\nhostile command lines tried so far: %d" % cls.tried)
-        cls.desk.__exit__(None, None, None)
+        super().tearDownClass()
 
     def tearDown(self):
         self.assertEqual(self.desk.crash_evidence(), [])
@@ -180,10 +176,7 @@ class HostileCommandLinesTest(unittest.TestCase):
                 self.assertIn("WindowsScreenSaverClass", [c for _, c in proc.windows])
 
     def close_dialog(self):
-        def shown():
-            window = self.desk.find_window("#32770")
-            return window if window and window["visible"] else None
-        wait_until(shown, 60, 0.2, "the settings dialog")
+        wait_settings_dialog(self.desk)
         self.desk.key("Escape")
 
 

@@ -15,7 +15,7 @@ import subprocess
 import time
 import unittest
 
-from quillet_wine import WineDesktop, wait_until, windows_path
+from quillet_wine import DesktopTestCase, wait_until, windows_path
 
 SAVER_CLASS = "WindowsScreenSaverClass"
 SAVER_TITLE = "Screen Saver"
@@ -50,23 +50,14 @@ class SystemFile:
             os.remove(self.path)
 
 
-class PasswordTest(unittest.TestCase):
+class PasswordTest(DesktopTestCase):
     @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-        try:
-            cls.desk.env["QUILLET_STANDIN_DIR"] = windows_path(cls.desk.dir)
-            cls.desk.pattern_desktop()
-            # Wine learns the pointer's place from the first real motion; make it before any
-            # saver records a reference point.
-            cls.desk.mouse_move(*HOME)
-        except BaseException:
-            cls.desk.__exit__(None, None, None)
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
+    def prepare_desktop(cls):
+        cls.desk.env["QUILLET_STANDIN_DIR"] = windows_path(cls.desk.dir)
+        cls.desk.pattern_desktop()
+        # Wine learns the pointer's place from the first real motion; make it before any
+        # saver records a reference point.
+        cls.desk.mouse_move(*HOME)
 
     def setUp(self):
         self.clear_log()

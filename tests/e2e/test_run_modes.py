@@ -4,7 +4,7 @@ code -1, no window), the preview's refusal of a dead parent, and the full-screen
 import time
 import unittest
 
-from quillet_wine import WineDesktop, windows_path
+from quillet_wine import DesktopTestCase, windows_path
 
 # Argument texts as they follow the program name; %d becomes a live top-level window.
 REFUSED = [
@@ -27,19 +27,10 @@ REFUSED = [
 FULL_SCREEN = [b"/s", b"S xyz", b"-sx", b"\t/s"]
 
 
-class RunModesTest(unittest.TestCase):
+class RunModesTest(DesktopTestCase):
     @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
-        try:
-            cls.live = cls.desk.parent_window(160, 120).hwnd
-        except BaseException:
-            cls.desk.__exit__(None, None, None)
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
+    def prepare_desktop(cls):
+        cls.live = cls.desk.parent_window(160, 120).hwnd
 
     def command(self, args):
         return b'"%s" ' % windows_path(self.desk.scr).encode() + args

@@ -6,23 +6,18 @@ import os
 import time
 import unittest
 
-from quillet_wine import WineDesktop, wait_until
-from saver_watch import end_with_key, listing, wait_full_screen_window
+from quillet_wine import DesktopTestCase
+from saver_watch import end_with_key, listing, wait_full_screen_window, wait_settings_dialog
 
 
-class WritesOnlySettingsTest(unittest.TestCase):
+class WritesOnlySettingsTest(DesktopTestCase):
     @classmethod
-    def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
+    def prepare_desktop(cls):
         cls.work = os.path.join(cls.desk.dir, "work")
         os.mkdir(cls.work)
         with open(os.path.join(cls.work, "unrelated.txt"), "wb") as f:
             f.write(b"left alone\r\n")
         cls.users = os.path.join(cls.desk.prefix, "drive_c", "users")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.__exit__(None, None, None)
 
     def start(self, *args):
         return self.desk.start(self.desk.scr, *args, cwd=self.work)
@@ -43,10 +38,7 @@ class WritesOnlySettingsTest(unittest.TestCase):
 
     def dialog_run(self, key):
         proc = self.start("/c")
-        def shown():
-            window = self.desk.find_window("#32770")
-            return window if window and window["visible"] else None
-        wait_until(shown, 60, 0.2, "the settings dialog")
+        wait_settings_dialog(self.desk)
         self.desk.key(key)
         self.assertEqual(self.desk.wait_exit(proc, 60), 0)
 
