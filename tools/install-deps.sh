@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, and nothing when all are there.
-# Never adds the i386 architecture or wine32: this machine's kernel runs 64-bit programs only,
-# and with wine32 present the wine wrapper picks a loader that cannot start.
+# Where the kernel runs 32-bit programs it also adds the i386 architecture and the 32-bit Wine,
+# which runs the product itself (quillet.scr). Where it does not, wine32 would make the wine
+# wrapper pick a loader that cannot start anything, so the machine keeps the 64-bit Wine only.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(
     cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
@@ -10,14 +12,57 @@ packages=(
     wine wine64 xvfb xdotool x11-utils imagemagick python3
 )
 
+runs32=0
+if "$here/runs-32bit.sh"; then
+    runs32=1
+    packages+=(wine32:i386)
+fi
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
 missing=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "installing: ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+    export DEBIAN_FRONTEND=noninteractive
+    if [ "$runs32" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${sudo[@]}" dpkg --add-architecture i386
+    fi
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$runs32" -eq 0 ]; then
+    echo "note: this kernel does not run 32-bit programs: quillet.scr cannot start here, so the" \
+         "32-bit scenarios are skipped and the 64-bit build stands in for it"
+fi
+
+# Whatever was installed, wine must still start a 64-bit program; a fresh throwaway prefix
+# running its own 64-bit cmd.exe shows it. If the 32-bit Wine broke that, it goes again.
+wine_starts() {
+    local prefix status
+    prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillet-wine-check.XXXXXX")
+    WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
+        timeout 300 wine cmd /c exit 0 >/dev/null 2>&1
+    status=$?
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+    return "$status"
+}
+
+if [ ${#missing[@]} -gt 0 ] && ! wine_starts; then
+    if [ "$runs32" -eq 1 ]; then
+        echo "wine no longer starts 64-bit programs with the 32-bit Wine installed; removing it"
+        "${sudo[@]}" apt-get remove -y -qq wine32:i386
+    fi
+    if ! wine_starts; then
+        echo "error: wine cannot start a 64-bit program on this machine" >&2
+        exit 1
+    fi
+fi
