@@ -31,7 +31,8 @@ win64: deps
 native: deps
 	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	    -DQUILLET_WIN64_DIR=$(abspath $(BUILD))/win64 -DQUILLET_DIST_DIR=$(abspath $(DIST)) >/dev/null
+	    -DQUILLET_WIN32_DIR=$(abspath $(BUILD))/win32 -DQUILLET_WIN64_DIR=$(abspath $(BUILD))/win64 \
+	    -DQUILLET_DIST_DIR=$(abspath $(DIST)) >/dev/null
 	$(CMAKE) --build $(BUILD)/native -j $(JOBS)
 
 dist: win32 win64

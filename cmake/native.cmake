@@ -1,8 +1,9 @@
 # The native build: unit tests of the decision logic, and the registration of every test
-# that runs Windows programs under Wine (they use the x86_64 build's outputs).
+# that runs Windows programs under Wine (on the i686 build, the product, and the x86_64 build).
 enable_testing()
 find_package(GTest REQUIRED)
 
+set(QUILLET_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH "i686 MinGW build folder")
 set(QUILLET_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "x86_64 MinGW build folder")
 set(QUILLET_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH "folder holding quillet.scr")
 

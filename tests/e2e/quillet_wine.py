@@ -29,9 +29,17 @@ set_windows_version) last for one context only. In that prefix the crash debugge
 system's UnhandledExceptionFilter answers EXCEPTION_EXECUTE_HANDLER.
 
 Paths come from the environment (set by tests/e2e/CMakeLists.txt):
-    QUILLET_SCR           the .scr under test (64-bit build)
+    QUILLET_SCR           the .scr under test: quillet.scr (the product) or quillet64.scr
     QUILLET_WIN_HELPERS   folder of win_probe.exe, pattern_desktop.exe, parent_window.exe, ...
+                          built for the same width as the .scr (a 32-bit program loads only
+                          32-bit test libraries)
+    QUILLET_BITS          32 or 64: the width of both
     QUILLET_WINE_PREFIX   the shared Wine prefix
+
+A scenario of the 32-bit pass on a machine whose kernel runs no 32-bit programs prints
+SKIP_TEXT with the reason and ends as soon as it imports this module; ctest reports it
+skipped. Where the kernel runs them, nothing is skipped: a 32-bit program that Wine cannot
+start fails its scenario.
 """
 
 import ctypes
@@ -51,11 +59,11 @@ SCREEN_HEIGHT = 768
 SETUP_TIMEOUT = 300  # creating a prefix takes 10-20 s on an idle machine
 DEFAULT_TIMEOUT = 60
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
-AEDEBUG_KEYS = (
-    r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug",
-    r"HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug",
-)
+AEDEBUG_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
+SKIP_TEXT = "QUILLET-SKIPPED:"  # tests/e2e/CMakeLists.txt reports a scenario that prints it skipped
+RUNS_32BIT = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir,
+                          "tools", "runs-32bit.sh")
 
 
 _LIBC = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
@@ -66,6 +74,24 @@ def _die_with_test():
     """Runs in each child before exec: should the test process be killed (a ctest timeout),
     the kernel ends Xvfb and the wine launchers too instead of leaving them behind."""
     _LIBC.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+def build_bits():
+    """32 or 64: the width of the .scr and helpers under test."""
+    return int(os.environ.get("QUILLET_BITS", "64"))
+
+
+def kernel_runs_32bit():
+    return subprocess.run([RUNS_32BIT], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0
+
+
+def skip_unless_build_can_run():
+    """Ends a 32-bit scenario as skipped, saying why, on a kernel without 32-bit support."""
+    if build_bits() == 32 and os.environ.get("QUILLET_SCR") and not kernel_runs_32bit():
+        print("%s this machine's kernel does not run 32-bit programs, so the 32-bit "
+              "quillet.scr cannot start under Wine here" % SKIP_TEXT)
+        sys.exit(0)
 
 
 def expected_pattern(x, y):
@@ -296,6 +322,21 @@ class WineDesktop:
             subprocess.run(["wineserver", "-k9"], env=env, timeout=DEFAULT_TIMEOUT)
 
     # -- programs ---------------------------------------------------------------------
+
+    @property
+    def scr_name(self):
+        """The file name of the .scr under test, as Wine's per-program settings name it."""
+        return os.path.basename(self.scr)
+
+    @property
+    def system_dir(self):
+        """The Unix path of the folder the program under test sees as its system folder: a
+        32-bit program in a prefix that also runs 64-bit ones is given syswow64."""
+        windows = os.path.join(self.prefix, "drive_c", "windows")
+        wow = os.path.join(windows, "syswow64")
+        if build_bits() == 32 and os.path.isdir(wow):
+            return wow
+        return os.path.join(windows, "system32")
 
     def helper(self, name):
         """Full path of a Windows test helper, e.g. helper("parent_window.exe")."""
@@ -608,21 +649,30 @@ def setup_prefix(prefix):
             (r"HKCU\Software\Wine\Explorer\Desktops", "Default",
              "%dx%d" % (SCREEN_WIDTH, SCREEN_HEIGHT)),
             # Without a debugger to start, UnhandledExceptionFilter lets the program's own
-            # guard handle a fault instead of opening winedbg's crash dialog.
-            (AEDEBUG_KEYS[0], "Debugger", ""),
-            (AEDEBUG_KEYS[1], "Debugger", ""),
+            # guard handle a fault instead of winedbg ending the process. Each width of
+            # program reads its own view of the key; named explicitly, because with the
+            # 32-bit Wine installed `wine reg` is itself a 32-bit program and would write
+            # both into the 32-bit view.
+            (AEDEBUG_KEY, "Debugger", "", "/reg:64"),
+            (AEDEBUG_KEY, "Debugger", "", "/reg:32"),
             (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "0"),
         ]
-        for key, name, value in settings:
+        for key, name, value, *view in settings:
             kind = "REG_DWORD" if name == "ShowCrashDialog" else "REG_SZ"
             subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value,
-                            "/f"], env=env, timeout=SETUP_TIMEOUT, check=True,
+                            "/f"] + view, env=env, timeout=SETUP_TIMEOUT, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     finally:
         subprocess.run(["wineserver", "-k"], env=env, timeout=DEFAULT_TIMEOUT,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=env, timeout=SETUP_TIMEOUT)
         _kill_group(xvfb)
+    # Without the 32-bit Wine the prefix has no 32-bit system folder and the product cannot
+    # start: on a machine that runs 32-bit programs that is a set-up fault, not a skip.
+    wow_kernel = os.path.join(prefix, "drive_c", "windows", "syswow64", "kernel32.dll")
+    if kernel_runs_32bit() and not os.path.exists(wow_kernel):
+        raise RuntimeError("the prefix has no 32-bit system folder (%s): install wine32 with "
+                           "tools/install-deps.sh" % wow_kernel)
     os.makedirs(_pristine_dir(prefix))
     for name in REGISTRY_FILES:
         shutil.copy2(os.path.join(prefix, name), os.path.join(_pristine_dir(prefix), name))
@@ -646,6 +696,8 @@ def main(argv):
     print("%s %s in %.1f s" % (argv[1], prefix, time.monotonic() - started))
     return 0
 
+
+skip_unless_build_can_run()
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))

@@ -19,7 +19,6 @@ from quillet_wine import DesktopTestCase, wait_until, windows_path
 
 SAVER_CLASS = "WindowsScreenSaverClass"
 SAVER_TITLE = "Screen Saver"
-SCR_NAME = "quillet64.scr"
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 PASSWORD_VALUE = "ScreenSaveUsePassword"
 HOME = (500, 400)  # where the pointer rests while a run starts
@@ -32,8 +31,8 @@ class SystemFile:
     (Wine's own mpr.dll) is saved beside it and put back. What a run killed before its clean-up
     left behind is undone first: its save goes back, its stand-in goes."""
 
-    def __init__(self, prefix, name, source):
-        self.path = os.path.join(prefix, "drive_c", "windows", "system32", name)
+    def __init__(self, system_dir, name, source):
+        self.path = os.path.join(system_dir, name)
         self.saved = self.path + ".quillet-saved"
         if os.path.exists(self.saved):
             os.replace(self.saved, self.path)
@@ -62,16 +61,17 @@ class PasswordTest(DesktopTestCase):
     def setUp(self):
         self.clear_log()
         self.answer(0)
-        self.desk.set_windows_version(SCR_NAME, "win95")
+        self.desk.set_windows_version(self.desk.scr_name, "win95")
         self.desk.reg_add(DESKTOP_KEY, PASSWORD_VALUE, 1, "REG_DWORD")
 
     # -- helpers ----------------------------------------------------------------------
 
     def install(self, name, standin):
         source = self.desk.helper(standin + ".dll")
-        placed = SystemFile(self.desk.prefix, name, source)
+        placed = SystemFile(self.desk.system_dir, name, source)
         self.addCleanup(placed.remove)
-        return placed.path
+        # The program names the file by its system folder, whichever folder Wine maps it to.
+        return "c:\\windows\\system32\\" + name
 
     def clear_log(self):
         path = os.path.join(self.desk.dir, "standin.log")
@@ -160,8 +160,8 @@ class PasswordTest(DesktopTestCase):
         time.sleep(0.5)
         self.assertEqual(self.first_key_closes(proc), 0)
         self.assertEqual(self.verify_calls()[-1][3], 1)
-        self.assertEqual(self.log("load"), [[windows_path_of(system_copy)]])
-        self.assertEqual(self.log("unload"), [[windows_path_of(system_copy)]])
+        self.assertEqual(self.log("load"), [[system_copy]])
+        self.assertEqual(self.log("unload"), [[system_copy]])
         self.assertEqual(self.saver_running_flag(), 0)
 
     def test_accepted_password_closes_at_once(self):
@@ -195,8 +195,7 @@ class PasswordTest(DesktopTestCase):
         system_copy = self.install("password.cpl", "password_no_entry")
         proc, _ = self.start_full_screen()
         # Loaded and freed again before the window exists.
-        path = windows_path_of(system_copy)
-        self.assertEqual(self.log(), [["load", path], ["unload", path]])
+        self.assertEqual(self.log(), [["load", system_copy], ["unload", system_copy]])
         self.assertEqual(self.saver_running_flag(), 0)
         self.assertEqual(self.first_key_closes(proc), 0)
 
@@ -212,8 +211,7 @@ class PasswordTest(DesktopTestCase):
                 self.answer(1 if in_system_folder else 0)
                 system_copy = None
                 if in_system_folder:
-                    system_copy = windows_path_of(self.install("password.cpl",
-                                                               "password_verifier"))
+                    system_copy = self.install("password.cpl", "password_verifier")
                 proc, _ = self.start_full_screen()
                 self.assertEqual(self.first_key_closes(proc), 0)
                 expected = [[system_copy]] if system_copy else []
@@ -225,10 +223,10 @@ class PasswordTest(DesktopTestCase):
     def install_changer(self):
         # Wine prefers its own mpr.dll to a file in the system folder; only the saver is
         # told to take the file, so nothing else in the prefix ever loads the stand-in.
-        overrides = r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides" % SCR_NAME
+        overrides = r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides" % self.desk.scr_name
         self.desk.reg_add(overrides, "mpr", "native")
         self.addCleanup(self.desk.reg_delete, overrides, "mpr")
-        return windows_path_of(self.install("mpr.dll", "password_changer"))
+        return self.install("mpr.dll", "password_changer")
 
     def test_change_password_hands_over_to_the_changer(self):
         system_copy = self.install_changer()
@@ -254,17 +252,11 @@ class PasswordTest(DesktopTestCase):
 
     def test_change_password_outside_the_95_family_calls_nothing(self):
         self.install_changer()
-        self.desk.set_windows_version(SCR_NAME, "win10")
+        self.desk.set_windows_version(self.desk.scr_name, "win10")
         live = self.desk.parent_window(160, 120, at=(200, 150))
         self.addCleanup(live.close)
         self.assertEqual(self.desk.run(self.desk.scr, "/a", str(live.hwnd)), -1)
         self.assertEqual(self.log(), [])
-
-
-def windows_path_of(path):
-    """How a file of the prefix's C: drive appears to the program inside it."""
-    marker = os.sep + "drive_c" + os.sep
-    return ("C:\\" + path.split(marker, 1)[1].replace(os.sep, "\\")).lower()
 
 
 if __name__ == "__main__":
