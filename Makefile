@@ -4,6 +4,8 @@
 #              package dist/quillet-<version>.zip
 #   make bench measures the saver under Wine against a reference (a few minutes; not in test)
 #   make demo  shows the saver running under Wine
+#   make compat checks both builds on every Windows version Wine can report and writes the
+#              table dist/compatibility.md (a few minutes; make test checks a few versions)
 BUILD   ?= build
 DIST    ?= dist
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
@@ -11,7 +13,7 @@ CMAKE   := cmake
 CTEST_ARGS ?=
 DEMO_ARGS ?=
 
-.PHONY: all deps dist test demo bench clean win32 win64 native fuzz-long
+.PHONY: all deps dist test demo bench compat clean win32 win64 native fuzz-long
 
 all: dist
 
@@ -54,6 +56,14 @@ bench: dist
 	    --helpers $(BUILD)/win64/tests/win32 \
 	    --reference $(BUILD)/win64/tools/bench/blit_reference.exe \
 	    --prefix $(abspath $(BUILD))/bench/prefix --out $(DIST)/bench.md $(BENCH_ARGS)
+
+COMPAT_PREFIX := $(abspath $(BUILD))/compat/prefix
+compat: dist
+	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) python3 tests/e2e/quillet_wine.py setup-prefix
+	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) PYTHONPATH=tests/e2e python3 tests/e2e/test_versions.py \
+	    --table $(DIST)/compatibility.md --dist $(DIST) --build $(BUILD); \
+	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) python3 tests/e2e/quillet_wine.py cleanup-prefix; \
+	exit $$status
 
 # With a display the saver runs there until a key; without one it is recorded as
 # $(DIST)/demo.gif and $(DIST)/demo.png. DEMO_ARGS=--capture records even with a display.

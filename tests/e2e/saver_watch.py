@@ -1,8 +1,11 @@
 """Small pieces the end-to-end scenarios share on top of quillet_wine: finding the running
 saver and its windows, looking at it from outside through proc_probe.exe, ending a run with a
-key, and listing a folder to tell what a run wrote."""
+key, listing a folder to tell what a run wrote, and putting a stand-in into the prefix's
+system folder for a while."""
 
+import filecmp
 import os
+import shutil
 import subprocess
 import time
 
@@ -84,3 +87,26 @@ def listing(folder, ignore=()):
             status = os.lstat(path)
             found[relative] = (status.st_size, status.st_mtime_ns) if name in files else "dir"
     return found
+
+
+class SystemFile:
+    """A file put into the prefix's system folder for one test. Whatever was there before
+    (Wine's own mpr.dll) is saved beside it and put back. What a run killed before its clean-up
+    left behind is undone first: its save goes back, its stand-in goes."""
+
+    def __init__(self, system_dir, name, source):
+        self.path = os.path.join(system_dir, name)
+        self.saved = self.path + ".quillet-saved"
+        if os.path.exists(self.saved):
+            os.replace(self.saved, self.path)
+        elif os.path.exists(self.path) and filecmp.cmp(self.path, source, shallow=False):
+            os.remove(self.path)
+        if os.path.exists(self.path):
+            os.replace(self.path, self.saved)
+        shutil.copyfile(source, self.path)
+
+    def remove(self):
+        if os.path.exists(self.saved):
+            os.replace(self.saved, self.path)
+        elif os.path.exists(self.path):
+            os.remove(self.path)

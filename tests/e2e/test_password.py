@@ -8,7 +8,6 @@ The stand-ins (tests/win32/password_standin.cpp) log to "standin.log" in the con
 They are copied into the prefix's system folder for one test and taken out again whatever
 happens, since every test of the run shares the prefix."""
 
-import filecmp
 import os
 import shutil
 import subprocess
@@ -16,6 +15,7 @@ import time
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until, windows_path
+from saver_watch import SystemFile
 
 SAVER_CLASS = "WindowsScreenSaverClass"
 SAVER_TITLE = "Screen Saver"
@@ -24,29 +24,6 @@ PASSWORD_VALUE = "ScreenSaveUsePassword"
 HOME = (500, 400)  # where the pointer rests while a run starts
 RATE_LIMIT_MS = 200
 BURST = 4  # keys sent together, well inside one rate-limit period
-
-
-class SystemFile:
-    """A file put into the prefix's system folder for one test. Whatever was there before
-    (Wine's own mpr.dll) is saved beside it and put back. What a run killed before its clean-up
-    left behind is undone first: its save goes back, its stand-in goes."""
-
-    def __init__(self, system_dir, name, source):
-        self.path = os.path.join(system_dir, name)
-        self.saved = self.path + ".quillet-saved"
-        if os.path.exists(self.saved):
-            os.replace(self.saved, self.path)
-        elif os.path.exists(self.path) and filecmp.cmp(self.path, source, shallow=False):
-            os.remove(self.path)
-        if os.path.exists(self.path):
-            os.replace(self.path, self.saved)
-        shutil.copyfile(source, self.path)
-
-    def remove(self):
-        if os.path.exists(self.saved):
-            os.replace(self.saved, self.path)
-        elif os.path.exists(self.path):
-            os.remove(self.path)
 
 
 class PasswordTest(DesktopTestCase):
