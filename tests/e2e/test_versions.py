@@ -33,6 +33,10 @@ VERSIONS = {
     64: ("winxp64", "vista", "win7", "win8", "win81", "win10"),
 }
 SHORT_VERSIONS = {32: WINDOWS_95_FAMILY + ("win10",), 64: ("win10",)}
+NAMES = {"win95": "Windows 95", "win98": "Windows 98", "winme": "Windows Me",
+         "nt40": "Windows NT 4.0", "win2k": "Windows 2000", "winxp": "Windows XP",
+         "winxp64": "Windows XP x64", "vista": "Windows Vista", "win7": "Windows 7",
+         "win8": "Windows 8", "win81": "Windows 8.1", "win10": "Windows 10"}
 CHECKS = ("full screen", "dialog", "preview", "/a", "password")
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 PASSWORD_VALUE = "ScreenSaveUsePassword"
@@ -241,7 +245,8 @@ def markdown(results, wine):
         lines += ["| %s | %s |" % (name, " | ".join(CHECKS)),
                   "|---|" + "---|" * len(CHECKS)]
         for version, row in results[bits].items():
-            lines.append("| %s | %s |" % (version, " | ".join(row[c] for c in CHECKS)))
+            lines.append("| %s (%s) | %s |" % (NAMES[version], version,
+                                               " | ".join(row[c] for c in CHECKS)))
         lines.append("")
     return "\n".join(lines)
 
