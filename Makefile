@@ -45,8 +45,10 @@ dist: win32 win64
 	    --readme tools/release/README.txt
 	@ls -l $(DIST)/quillet.scr $(DIST)/quillet64.scr
 
+# ctest does not show what a skipped test printed; its reason is repeated once after the run.
 test: dist native
-	cd $(BUILD)/native && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+	cd $(BUILD)/native && { ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS); status=$$?; \
+	    grep -h -o 'QUILLET-SKIPPED: .*' Testing/Temporary/LastTest.log | sort -u; exit $$status; }
 
 # One table of latency, CPU against the blit reference, memory and sizes, also written to
 # $(DIST)/bench.md. BENCH_ARGS="--repeats 1 --default-seconds 10" for a quick look.
