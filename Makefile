@@ -70,7 +70,8 @@ compat: dist
 # With a display the saver runs there until a key; without one it is recorded as
 # $(DIST)/demo.gif and $(DIST)/demo.png. DEMO_ARGS=--capture records even with a display.
 demo: dist
-	python3 tools/demo.py --scr $(DIST)/quillet64.scr --helpers $(BUILD)/win64 \
+	python3 tools/demo.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
+	    --helpers $(BUILD)/win64 \
 	    --prefix $(abspath $(BUILD))/demo/prefix --out $(DIST) $(DEMO_ARGS)
 
 # A longer fuzzing session by hand: FUZZ_SECONDS per target (default ten minutes).

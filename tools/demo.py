@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""`make demo`: runs the 64-bit saver full screen under Wine over a sample desktop.
+"""`make demo`: runs the saver full screen under Wine over a sample desktop: the product,
+quillet.scr, where this machine runs 32-bit programs, else the 64-bit build.
 
 With an X display (and no --capture) the Wine virtual desktop opens on it and the saver runs
 until you press a key, click or move the mouse. Without one, the saver runs on a private Xvfb
 for a few seconds and the run is recorded as <out>/demo.gif (scaled down) and <out>/demo.png
 (one full-size frame); then a key ends it and the exit code is reported.
 
-    tools/demo.py --scr dist/quillet64.scr --helpers build/win64 --prefix build/demo/prefix \
-                  --out dist [--capture]
+    tools/demo.py --scr32 dist/quillet.scr --scr64 dist/quillet64.scr --helpers build/win64 \
+                  --prefix build/demo/prefix --out dist [--capture]
 """
 
 import argparse
@@ -33,7 +34,8 @@ START_BUTTON = ((8, 750), (214, 214, 214))  # a pixel the sample desktop always 
 
 def parse_args(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--scr", required=True, help="the 64-bit quillet.scr")
+    parser.add_argument("--scr32", required=True, help="quillet.scr, the 32-bit product")
+    parser.add_argument("--scr64", required=True, help="quillet64.scr, the 64-bit build")
     parser.add_argument("--helpers", required=True, help="the 64-bit Windows build folder")
     parser.add_argument("--prefix", required=True, help="Wine prefix for the demo")
     parser.add_argument("--out", required=True, help="folder for demo.gif and demo.png")
@@ -51,9 +53,18 @@ def usable_display():
     return display if answer.returncode == 0 else None
 
 
-def prepare_prefix(prefix):
-    """Creates the demo's own prefix the first time (about 10 s); later runs reuse it."""
-    if os.path.exists(os.path.join(prefix.rstrip("/") + ".registry", "user.reg")):
+def choose_scr(args, runs_32bit):
+    """The file to show and the line that says which."""
+    if runs_32bit:
+        return args.scr32, "Showing quillet.scr, the 32-bit product."
+    return args.scr64, ("Showing quillet64.scr, the 64-bit build: this machine does not run "
+                        "32-bit programs.")
+
+
+def prepare_prefix(prefix, runs_32bit):
+    """Creates the demo's own prefix the first time (about 10 s), and again when the one kept
+    from an earlier run no longer suits this machine's Wine; later runs reuse it."""
+    if not quillet_wine.kept_prefix_is_stale(prefix, runs_32bit):
         return
     print("Creating a Wine prefix for the demo in %s ..." % prefix, flush=True)
     quillet_wine.setup_prefix(prefix)
@@ -129,12 +140,15 @@ def run_and_capture(desk, helpers, out):
 
 def main(argv):
     args = parse_args(argv)
-    os.environ["QUILLET_SCR"] = os.path.abspath(args.scr)
+    runs_32bit = quillet_wine.machine_runs_32bit()
+    scr, which = choose_scr(args, runs_32bit)
+    print(which, flush=True)
+    os.environ["QUILLET_SCR"] = os.path.abspath(scr)
     os.environ["QUILLET_WIN_HELPERS"] = os.path.join(os.path.abspath(args.helpers), "tests",
                                                      "win32")
     prefix = os.path.abspath(args.prefix)
     os.makedirs(args.out, exist_ok=True)
-    prepare_prefix(prefix)
+    prepare_prefix(prefix, runs_32bit)
     display = None if args.capture else usable_display()
     with WineDesktop(prefix=prefix, display=display) as desk:
         if display:

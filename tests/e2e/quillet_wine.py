@@ -678,6 +678,26 @@ def setup_prefix(prefix):
         shutil.copy2(os.path.join(prefix, name), os.path.join(_pristine_dir(prefix), name))
 
 
+RUNS_32BIT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                          "runs-32bit.sh")
+
+
+def machine_runs_32bit():
+    """True when this kernel runs 32-bit programs (tools/runs-32bit.sh), and so the 32-bit
+    Wine that runs quillet.scr is installed."""
+    return subprocess.run([RUNS_32BIT], timeout=DEFAULT_TIMEOUT).returncode == 0
+
+
+def kept_prefix_is_stale(prefix, runs_32bit):
+    """True when a prefix kept between runs must be made again: it was never finished (no
+    copy of its registry), or it was made before the 32-bit Wine was installed, so its
+    syswow64 is empty and wine starts nothing in it."""
+    if not os.path.exists(os.path.join(_pristine_dir(prefix), "user.reg")):
+        return True
+    kernel32 = os.path.join(prefix, "drive_c", "windows", "syswow64", "kernel32.dll")
+    return runs_32bit and not os.path.exists(kernel32)
+
+
 def cleanup_prefix(prefix):
     """Stops the prefix's wineserver, should a test have left one behind."""
     env = _prefix_env(prefix)

@@ -1,14 +1,18 @@
-"""The benchmark's arithmetic and its test for a frame with birds, on made-up data."""
+"""The benchmark's arithmetic, its test for a frame with birds and its choice of prefix and
+process, on made-up data."""
 
 import os
 import random
 import sys
+import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "bench"))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
 import bench  # noqa: E402
+import quillet_wine  # noqa: E402
 from screen_grab import Frame, shows_birds  # noqa: E402
 
 WIDTH, HEIGHT, PATCH = 200, 150, 20
@@ -91,6 +95,31 @@ class PerBirdStepTest(unittest.TestCase):
         runs = [{"cpu": 0.5, "steps": 0.0}, {"cpu": 0.1, "steps": 10.0}]
         self.assertAlmostEqual(bench.per_bird_step_us(runs, 10), 1000.0)
         self.assertIsNone(bench.per_bird_step_us([{"cpu": 0.5, "steps": 0.0}], 10))
+
+
+class KeptPrefixTest(unittest.TestCase):
+    def make_prefix(self, folder, finished, wow64):
+        prefix = os.path.join(folder, "prefix")
+        windows = os.path.join(prefix, "drive_c", "windows")
+        os.makedirs(os.path.join(windows, "syswow64"))
+        if wow64:
+            open(os.path.join(windows, "syswow64", "kernel32.dll"), "w").close()
+        if finished:
+            os.makedirs(prefix + ".registry")
+            open(os.path.join(prefix + ".registry", "user.reg"), "w").close()
+        return prefix
+
+    def test_cases(self):
+        # (finished, made with the 32-bit Wine, machine runs 32-bit programs, stale)
+        cases = [(False, False, False, True), (False, True, True, True),
+                 (True, False, True, True), (True, False, False, False),
+                 (True, True, True, False), (True, True, False, False)]
+        for finished, wow64, runs_32bit, stale in cases:
+            with self.subTest(finished=finished, wow64=wow64, runs_32bit=runs_32bit):
+                with tempfile.TemporaryDirectory() as folder:
+                    prefix = self.make_prefix(folder, finished, wow64)
+                    self.assertEqual(quillet_wine.kept_prefix_is_stale(prefix, runs_32bit),
+                                     stale)
 
 
 if __name__ == "__main__":
