@@ -50,13 +50,15 @@ test: dist native
 	cd $(BUILD)/native && { ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS); status=$$?; \
 	    grep -h -o 'QUILLET-SKIPPED: .*' Testing/Temporary/LastTest.log | sort -u; exit $$status; }
 
-# One table of latency, CPU against the blit reference, memory and sizes, also written to
-# $(DIST)/bench.md. BENCH_ARGS="--repeats 1 --default-seconds 10" for a quick look.
+# One table of latency, CPU against the blit reference, memory and sizes for both builds,
+# also written to $(DIST)/bench.md. BENCH_ARGS="--repeats 1 --default-seconds 10" for a quick
+# look; add "--only 64-bit" (or 32-bit) to measure one build.
 BENCH_ARGS ?=
 bench: dist
-	python3 tools/bench/bench.py --scr64 $(DIST)/quillet64.scr --scr32 $(DIST)/quillet.scr \
+	python3 tools/bench/bench.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
+	    --reference32 $(BUILD)/win32/tools/bench/blit_reference.exe \
+	    --reference64 $(BUILD)/win64/tools/bench/blit_reference.exe \
 	    --helpers $(BUILD)/win64/tests/win32 \
-	    --reference $(BUILD)/win64/tools/bench/blit_reference.exe \
 	    --prefix $(abspath $(BUILD))/bench/prefix --out $(DIST)/bench.md $(BENCH_ARGS)
 
 COMPAT_PREFIX := $(abspath $(BUILD))/compat/prefix

@@ -1,18 +1,21 @@
 """The benchmark's arithmetic, its test for a frame with birds and its choice of prefix and
 process, on made-up data."""
 
+import argparse
 import os
 import random
 import sys
 import tempfile
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "bench"))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-import bench  # noqa: E402
+import linux_process  # noqa: E402
 import quillet_wine  # noqa: E402
+import report  # noqa: E402
 from screen_grab import Frame, shows_birds  # noqa: E402
 
 WIDTH, HEIGHT, PATCH = 200, 150, 20
@@ -65,18 +68,42 @@ class CpuTimeTest(unittest.TestCase):
         return "1234 (%s) %s\n" % (name, " ".join(fields))
 
     def test_names_with_spaces_and_parentheses(self):
-        ticks = bench.CLOCK_TICKS
+        ticks = linux_process.CLOCK_TICKS
         for name in ("quillet64.scr", "a b", "x) (y", ")"):
             with self.subTest(name=name):
                 line = self.stat_line(name, 3 * ticks, ticks)
-                self.assertAlmostEqual(bench.cpu_seconds_of_stat(line), 4.0)
+                self.assertAlmostEqual(linux_process.cpu_seconds_of_stat(line), 4.0)
 
     def test_own_process(self):
-        before = bench.cpu_seconds(os.getpid())
-        end = bench.time.process_time() + 0.05
-        while bench.time.process_time() < end:
+        before = linux_process.cpu_seconds(os.getpid())
+        end = time.process_time() + 0.05
+        while time.process_time() < end:
             pass
-        self.assertGreater(bench.cpu_seconds(os.getpid()), before)
+        self.assertGreater(linux_process.cpu_seconds(os.getpid()), before)
+
+
+class FindProgramTest(unittest.TestCase):
+    # (pid, session, first argument) as /proc shows them while `wine` runs each build with
+    # the 32-bit Wine installed; each launcher has a session of its own.
+    PROCESSES = [
+        (501, 500, "start.exe"),  # the launcher of a 64-bit program waits for it
+        (502, 500, "Z:\\work\\dist\\QUILLET64.SCR"),
+        (601, 600, "/usr/lib/wine/wine"),  # a launcher still loading its program
+        (701, 700, "/work/dist/quillet.scr"),  # a 32-bit program runs in its launcher
+        (901, 900, "Z:\\other\\quillet.scr"),  # another run of the same program
+    ]
+
+    def test_cases(self):
+        cases = [(500, "/work/dist/quillet64.scr", 502), (700, "/work/dist/quillet.scr", 701),
+                 (600, "/work/dist/quillet.scr", None), (500, "/work/dist/quillet.scr", None),
+                 (800, "/work/dist/quillet.scr", None)]
+        for session, exe, pid in cases:
+            with self.subTest(session=session, exe=exe):
+                self.assertEqual(linux_process.find_program(self.PROCESSES, session, exe), pid)
+
+    def test_own_process_in_its_session(self):
+        listed = {(pid, session) for pid, session, _ in linux_process.session_processes()}
+        self.assertIn((os.getpid(), os.getsid(0)), listed)
 
 
 class PerBirdStepTest(unittest.TestCase):
@@ -89,12 +116,37 @@ class PerBirdStepTest(unittest.TestCase):
             for _ in range(rng.randint(1, 5)):
                 steps = rng.uniform(1, 100)
                 runs.append({"cpu": cost * steps * birds, "steps": steps})
-            self.assertAlmostEqual(bench.per_bird_step_us(runs, birds), cost * 1e6, places=6)
+            self.assertAlmostEqual(report.per_bird_step_us(runs, birds), cost * 1e6, places=6)
 
     def test_runs_without_steps_are_left_out(self):
         runs = [{"cpu": 0.5, "steps": 0.0}, {"cpu": 0.1, "steps": 10.0}]
-        self.assertAlmostEqual(bench.per_bird_step_us(runs, 10), 1000.0)
-        self.assertIsNone(bench.per_bird_step_us([{"cpu": 0.5, "steps": 0.0}], 10))
+        self.assertAlmostEqual(report.per_bird_step_us(runs, 10), 1000.0)
+        self.assertIsNone(report.per_bird_step_us([{"cpu": 0.5, "steps": 0.0}], 10))
+
+
+class TableTest(unittest.TestCase):
+    def test_a_build_not_run_has_no_figures(self):
+        run = {"cpu": 0.01, "steps": 50.0, "peak": 2048}
+        result = {"startup": [0.3], "exit": [0.03], "defaults": [run],
+                  "flock": {b: {"saver": [run], "reference": [run]} for b in report.FLOCKS}}
+        with tempfile.TemporaryDirectory() as folder:
+            scr32, scr64 = os.path.join(folder, "a.scr"), os.path.join(folder, "b.scr")
+            for path, size in ((scr32, 300 * 1024), (scr64, 100)):
+                with open(path, "wb") as f:
+                    f.write(b"\0" * size)
+            args = argparse.Namespace(scr32=scr32, scr64=scr64, repeats=1, repeats_latency=1,
+                                      repeats_defaults=1, seconds=5, default_seconds=30)
+            text = report.table({"64-bit": result}, args, 4.0, "a machine")
+        rows = [[cell.strip() for cell in line.split("|")[1:-1]] for line in text.splitlines()
+                if line.startswith("| ") and "Measure" not in line]
+        self.assertEqual(len(rows), 11)
+        for measure, cell32, cell64, target, met in rows[:-1]:
+            with self.subTest(measure):
+                self.assertEqual(cell32, "not run")
+                self.assertNotIn("not run", cell64)
+                self.assertEqual(met, "- / yes" if target else "")
+        self.assertEqual(rows[-1][1:], ["307200 bytes", "100 bytes",
+                                        "quillet.scr <= 204800 bytes", "**no** / -"])
 
 
 class KeptPrefixTest(unittest.TestCase):
