@@ -140,7 +140,7 @@ def run_and_capture(desk, helpers, out):
 
 def main(argv):
     args = parse_args(argv)
-    runs_32bit = quillet_wine.machine_runs_32bit()
+    runs_32bit = quillet_wine.kernel_runs_32bit()
     scr, which = choose_scr(args, runs_32bit)
     print(which, flush=True)
     os.environ["QUILLET_SCR"] = os.path.abspath(scr)

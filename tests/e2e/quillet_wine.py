@@ -625,6 +625,11 @@ def _pristine_dir(prefix):
     return prefix.rstrip("/") + ".registry"
 
 
+def _wow_kernel32(prefix):
+    """The 32-bit system folder's kernel32.dll: without it no 32-bit program starts."""
+    return os.path.join(prefix, "drive_c", "windows", "syswow64", "kernel32.dll")
+
+
 def _restore_registry(prefix):
     pristine = _pristine_dir(prefix)
     for name in REGISTRY_FILES:
@@ -669,7 +674,7 @@ def setup_prefix(prefix):
         _kill_group(xvfb)
     # Without the 32-bit Wine the prefix has no 32-bit system folder and the product cannot
     # start: on a machine that runs 32-bit programs that is a set-up fault, not a skip.
-    wow_kernel = os.path.join(prefix, "drive_c", "windows", "syswow64", "kernel32.dll")
+    wow_kernel = _wow_kernel32(prefix)
     if kernel_runs_32bit() and not os.path.exists(wow_kernel):
         raise RuntimeError("the prefix has no 32-bit system folder (%s): install wine32 with "
                            "tools/install-deps.sh" % wow_kernel)
@@ -678,24 +683,13 @@ def setup_prefix(prefix):
         shutil.copy2(os.path.join(prefix, name), os.path.join(_pristine_dir(prefix), name))
 
 
-RUNS_32BIT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                          "runs-32bit.sh")
-
-
-def machine_runs_32bit():
-    """True when this kernel runs 32-bit programs (tools/runs-32bit.sh), and so the 32-bit
-    Wine that runs quillet.scr is installed."""
-    return subprocess.run([RUNS_32BIT], timeout=DEFAULT_TIMEOUT).returncode == 0
-
-
 def kept_prefix_is_stale(prefix, runs_32bit):
     """True when a prefix kept between runs must be made again: it was never finished (no
     copy of its registry), or it was made before the 32-bit Wine was installed, so its
     syswow64 is empty and wine starts nothing in it."""
     if not os.path.exists(os.path.join(_pristine_dir(prefix), "user.reg")):
         return True
-    kernel32 = os.path.join(prefix, "drive_c", "windows", "syswow64", "kernel32.dll")
-    return runs_32bit and not os.path.exists(kernel32)
+    return runs_32bit and not os.path.exists(_wow_kernel32(prefix))
 
 
 def cleanup_prefix(prefix):

@@ -239,7 +239,7 @@ def builds_to_run(args, runs_32bit):
 
 
 def run(args):
-    runs_32bit = quillet_wine.machine_runs_32bit()
+    runs_32bit = quillet_wine.kernel_runs_32bit()
     builds = builds_to_run(args, runs_32bit)
     if not builds:
         raise RuntimeError("no build to measure on this machine")
