@@ -77,8 +77,10 @@ TEST_F(SettingsFile, AcceptedForms) {
         {"CharNumber = 4", 200, 4},  // no line end on the last line
         {"Delay = 300\nCharNumber = 6\n", 300, 6},  // lone LF line ends
         {"Delay = 300\rCharNumber = 6\r\n", 300, 3},  // a lone CR is part of the line
+        {"Delay =\r250\r\n", 250, 3},  // ...and keeps the byte after it
         {"Delay = 300\r\n\x1a" "Delay = 400\r\n", 300, 3},  // 0x1A ends the file
         {"\x1a" "Delay = 400\r\n", 200, 3},
+        {"Delay = 300\r\nCharNumber = 7\x1a\r\nDelay = 400\r\n", 300, 7},  // also after text
         {"junk\r\n\r\n\r\nCharNumber = 9\r\n", 200, 9},
         {std::string("Delay = 1\0 2\r\nCharNumber = 2\r\n", 30), 1, 2},  // a NUL ends the text
     };
