@@ -14,6 +14,12 @@ Every end-to-end test uses this module (Python 3 standard library only). The pie
 
     parent = desk.parent_window(200, 150, run=[desk.scr, "/p", "%HWND%"])
     parent.hwnd; parent.client_rect(); parent.close(); parent.child_exit(30)
+    parent.help_requests()                    # WM_HELP and WM_CONTEXTMENU that reached it
+
+    desk.send(hwnd, 0x0112, 0xF140)           # a window procedure's answer, from any process
+    desk.send(hwnd, "QueryCancelAutoPlay")    # registered messages by name
+    desk.post_together(hwnd, (0x10, 0, 0), (0x113, 1, 0))  # queued as one batch
+    desk.styles(hwnd); desk.shown_cursor(); desk.show_cursor_in(hwnd)
 
 Exit codes: a plain `wine prog` call hands back only the low 8 bits (-1 arrives as 255).
 run()/start() therefore go through the helper win_probe.exe, which starts the program with
@@ -257,6 +263,20 @@ class ParentWindow:
         value = wait_until(lambda: self._reported("child"), timeout, what="child exit code")
         return int(value)
 
+    def help_requests(self):
+        """(kind, wparam, lparam) of every WM_HELP ("help") and WM_CONTEXTMENU
+        ("contextmenu") that reached the window so far, in order."""
+        found = []
+        try:
+            with open(self.report) as f:
+                for line in f:
+                    words = line.split()
+                    if words and words[0] in ("help", "contextmenu"):
+                        found.append((words[0], int(words[1]), int(words[2])))
+        except FileNotFoundError:
+            pass
+        return found
+
 
 class WineDesktop:
     """Context manager: a private Xvfb display, the shared prefix with its registry as set
@@ -355,19 +375,22 @@ class WineDesktop:
         self._processes.append(proc)
         return proc
 
-    def start_exact(self, text, cwd=None):
+    def start_exact(self, text, cwd=None, debug=None):
         """Starts the command line `text` (str or bytes, passed byte for byte to
-        CreateProcessA) and returns a WineProcess."""
+        CreateProcessA) and returns a WineProcess. debug: a WINEDEBUG value for this program
+        (and the probe that starts it); their output is in proc.popen.stderr_path."""
         raw = text.encode("latin-1") if isinstance(text, str) else text
         self._serial += 1
         output_path = os.path.join(self.dir, "probe-%d.out" % self._serial)
+        env = dict(self.env, WINEDEBUG=debug) if debug else None
         with open(output_path, "wb") as output:
-            popen = self._popen([self.helper("win_probe.exe"), "run", raw.hex()], cwd, output)
+            popen = self._popen([self.helper("win_probe.exe"), "run", raw.hex()], cwd, output,
+                                env)
         return WineProcess(popen, output_path, raw)
 
-    def start(self, exe, *args, cwd=None):
+    def start(self, exe, *args, cwd=None, debug=None):
         """Starts exe with args (Unix paths become Windows paths); returns a WineProcess."""
-        return self.start_exact(command_line((exe,) + args), cwd)
+        return self.start_exact(command_line((exe,) + args), cwd, debug)
 
     def wait_exit(self, proc, timeout=DEFAULT_TIMEOUT):
         """Waits for proc to end and returns its signed 32-bit exit code."""
@@ -443,6 +466,39 @@ class WineDesktop:
     def foreground_window(self):
         out = self.probe("foreground")
         return int(out.split("\t")[0]) if out else None
+
+    def styles(self, hwnd):
+        """(style, extended style) of a window, or None when it is gone."""
+        out = self.probe("styles", str(hwnd))
+        return tuple(int(v, 16) for v in out.split()) if out else None
+
+    # -- messages to a window ---------------------------------------------------------
+
+    def send(self, hwnd, message, wparam=0, lparam=0):
+        """Sends a message to a window of any process and returns its window procedure's
+        answer (signed), or None when the window is gone or does not answer. message: a
+        number, or a name registered with RegisterWindowMessage ("QueryCancelAutoPlay").
+        lparam: a number, "text:WORDS" (a pointer to that text) or "helpinfo" (a pointer to
+        help information about the window)."""
+        out = self.probe("send", str(hwnd), str(message), str(wparam), str(lparam))
+        return int(out) if out else None
+
+    def post_together(self, hwnd, *messages):
+        """Posts (message, wparam, lparam) triples in order while the window's thread is
+        held, so that it finds them all queued at once. True when every post was taken."""
+        args = [str(v) for triple in messages for v in triple]
+        return self.probe("post", str(hwnd), *args) is not None
+
+    def shown_cursor(self):
+        """The handle of the cursor on screen; 0 while it is hidden."""
+        return int(self.probe("cursor"))
+
+    def show_cursor_in(self, hwnd):
+        """Gives the window's thread the arrow cursor, as a pointer over another program
+        would show; returns the shown cursor's handle afterwards."""
+        if self.probe("showcursor", str(hwnd)) is None:
+            raise RuntimeError("could not give window %d a cursor" % hwnd)
+        return self.shown_cursor()
 
     def x_windows(self, name):
         """X window ids whose name matches the regular expression (xdotool search). Under

@@ -1,7 +1,7 @@
 """Small pieces the end-to-end scenarios share on top of quillet_wine: finding the running
-saver and its windows, looking at it from outside through proc_probe.exe, ending a run with a
-key, listing a folder to tell what a run wrote, and putting a stand-in into the prefix's
-system folder for a while."""
+saver and its windows, the message numbers they send it, looking at it from outside through
+proc_probe.exe, ending a run with a key, listing a folder to tell what a run wrote, and putting
+a stand-in into the prefix's system folder for a while."""
 
 import filecmp
 import os
@@ -13,6 +13,30 @@ from quillet_wine import DEFAULT_TIMEOUT, wait_until
 
 SAVER_CLASS = "WindowsScreenSaverClass"
 FULL_SCREEN_TITLE = "Screen Saver"
+
+# Window messages and their parameters that scenarios send to the saver window, numbered as
+# the platform's documentation numbers them.
+WM_PAINT = 0x000F
+WM_CLOSE = 0x0010
+WM_SETTEXT = 0x000C
+WM_SHOWWINDOW = 0x0018
+WM_ACTIVATEAPP = 0x001C
+WM_SETCURSOR = 0x0020
+WM_POWER = 0x0048
+WM_HELP = 0x0053
+WM_CONTEXTMENU = 0x007B
+WM_SYSCOMMAND = 0x0112
+WM_TIMER = 0x0113
+WM_ERASEBKGND = 0x0014
+WM_POWERBROADCAST = 0x0218
+SC_NEXTWINDOW = 0xF040
+SC_PREVWINDOW = 0xF050
+SC_SCREENSAVE = 0xF140
+PWR_CRITICALRESUME = 3
+PBT_APMRESUMEAUTOMATIC = 0x12
+HTCLIENT = 1
+WS_EX_TOPMOST = 0x8
+AUTOPLAY_QUERY = "QueryCancelAutoPlay"  # registered by name; its number is the system's
 
 
 def proc_probe(desk, *args, timeout=DEFAULT_TIMEOUT):
@@ -37,6 +61,25 @@ def saver_pid(desk):
         if exe.lower() == name:
             return int(pid)
     return None
+
+
+def child_windows(desk, hwnd):
+    """Child windows of hwnd: dicts with hwnd, visible, rect (screen), cls, title."""
+    found = []
+    for line in (desk.probe("children", str(hwnd)) or "").splitlines():
+        fields = line.rstrip("\r").split("\t")
+        if len(fields) >= 8:
+            found.append({"hwnd": int(fields[0]), "visible": fields[1] == "1",
+                          "rect": tuple(int(v) for v in fields[2:6]), "cls": fields[6],
+                          "title": fields[7]})
+    return found
+
+
+def shown_preview(desk, parent):
+    """The saver's preview window inside parent (a ParentWindow) once it is shown, else
+    None: the child exists before it is shown, while the saver sets its scene up."""
+    found = [w for w in child_windows(desk, parent.hwnd) if w["cls"] == SAVER_CLASS]
+    return found[0] if found and found[0]["visible"] else None
 
 
 def shown_window(desk, cls, title=None):

@@ -3,17 +3,26 @@ no trails, the settings file's Delay and CharNumber, the input that ends a run a
 that does not, and a second start while one runs."""
 
 import os
+import re
 import time
 import unittest
 
 from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, expected_pattern, wait_until
-from saver_watch import SAVER_CLASS, end_with_key, full_screen_window, wait_full_screen_window
+from saver_watch import (HTCLIENT, PBT_APMRESUMEAUTOMATIC, PWR_CRITICALRESUME, SAVER_CLASS,
+                         SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, WM_ACTIVATEAPP,
+                         WM_ERASEBKGND, WM_PAINT, WM_POWER, WM_POWERBROADCAST, WM_SETCURSOR,
+                         WM_SETTEXT, WM_SHOWWINDOW, WM_SYSCOMMAND, WM_TIMER, WS_EX_TOPMOST,
+                         end_with_key, full_screen_window, wait_full_screen_window)
 
 PATCH = 128  # a bird is drawn inside a patch one step wider than its 120 x 120 frame
 STEP = 4  # pixels per tick on each axis
 BIRD_SPAN = 111  # tail tip to beak in every frame of the artwork
 HOME = (500, 400)  # where the pointer rests when a run starts
 CELL = 4  # differing pixels a few apart join one blob, across holes in a silhouette
+QUIET = "Delay = 100000\nCharNumber = 1\n"  # no tick of its own while a test talks to it
+# Wine's trace of every message a window procedure gets and of each call of the default
+# window procedure, with the answers.
+MESSAGE_TRACE = "-all,trace+message"
 
 _pattern_rows = []
 
@@ -65,6 +74,26 @@ def blobs(image):
     return sorted(found, key=lambda b: (b[2] - b[0]) * (b[3] - b[1]), reverse=True)
 
 
+def handled_by_default(trace_path, hwnd):
+    """From a message trace: the (message, wParam) pairs the window handed to the default
+    window procedure, and the answers it gave to WM_ERASEBKGND."""
+    window = "(0x%x)" % hwnd
+    defaulted, erase_answers = [], []
+    with open(trace_path, encoding="latin-1") as f:
+        for line in f:
+            if window not in line:
+                continue
+            called = re.search(r"spy_enter_message\s.*DefWindowProc:\s*\[([0-9a-f]+)\].*"
+                               r"\swp=([0-9a-f]+)", line)
+            answered = re.search(r"spy_exit_message\s.*\[%04x\] WM_ERASEBKGND returned "
+                                 r"([0-9a-f]+)" % WM_ERASEBKGND, line)
+            if called:
+                defaulted.append((int(called.group(1), 16), int(called.group(2), 16)))
+            elif answered and "DefWindowProc" not in line:
+                erase_answers.append(int(answered.group(1), 16))
+    return defaulted, erase_answers
+
+
 def fits_patch(box):
     return box[2] - box[0] <= PATCH and box[3] - box[1] <= PATCH
 
@@ -92,9 +121,10 @@ class FullScreenTest(DesktopTestCase):
 
     # -- helpers ------------------------------------------------------------------------
 
-    def start_saver(self, settings):
+    def start_saver(self, settings, debug=None):
         """Starts `/s` over the untouched pattern with the pointer at HOME and the settings
-        text (None: no settings file); returns the run once its window is up."""
+        text (None: no settings file); returns the run once its window is up. debug: a
+        WINEDEBUG value for the run."""
         # A failed subtest may have left its run going.
         for earlier in self.runs:
             if self.desk.is_running(earlier):
@@ -109,7 +139,7 @@ class FullScreenTest(DesktopTestCase):
         self.desk.mouse_move(*HOME)
         wait_until(lambda: not list(differing_pixels(self.desk.screenshot())), 60, 0.3,
                    "the whole pattern desktop on screen")
-        proc = self.desk.start(self.desk.scr, "/s")
+        proc = self.desk.start(self.desk.scr, "/s", debug=debug)
         self.runs.append(proc)
         wait_full_screen_window(self.desk)
         return proc
@@ -252,6 +282,74 @@ class FullScreenTest(DesktopTestCase):
         self.assertEqual(self.desk.crash_evidence(), [])
         self.desk.key("a")
         self.assertEqual(self.desk.wait_exit(proc, 60), 0)
+
+    # -- the window as the host keeps it ---------------------------------------------------
+
+    def test_window_covers_the_screen_on_top_and_hides_the_cursor_again(self):
+        proc = self.start_saver(QUIET)
+        window = full_screen_window(self.desk)
+        hwnd = window["hwnd"]
+        self.assertEqual(window["rect"], (0, 0, SCREEN_WIDTH, SCREEN_HEIGHT))
+        # Topmost: a window that another program opens during the run stays beneath it.
+        self.assertTrue(self.desk.styles(hwnd)[1] & WS_EX_TOPMOST)
+        # The window's thread is given a visible cursor before each message, as a pointer
+        # coming from another program would bring; each of these hides it again.
+        hiders = [
+            ("cursor request over the window", WM_SETCURSOR, hwnd, (0x0200 << 16) | HTCLIENT, 1),
+            ("being shown", WM_SHOWWINDOW, 1, 0, 0),
+            ("paint", WM_PAINT, 0, 0, 0),
+        ]
+        for name, message, wparam, lparam, answer in hiders:
+            with self.subTest(name):
+                self.assertNotEqual(self.desk.show_cursor_in(hwnd), 0)
+                self.assertEqual(self.desk.send(hwnd, message, wparam, lparam), answer)
+                self.assertEqual(self.desk.shown_cursor(), 0)
+        self.assertEqual(end_with_key(self.desk, proc), 0)
+
+    def test_title_task_switching_and_ticks_stay_with_the_saver(self):
+        proc = self.start_saver(QUIET, debug=MESSAGE_TRACE)
+        hwnd = full_screen_window(self.desk)["hwnd"]
+        kept = [  # each answered without the default window procedure, the run going on
+            ("title change", WM_SETTEXT, 0, "text:Renamed", 0),
+            ("start a screen saver", WM_SYSCOMMAND, SC_SCREENSAVE, 0, 0),
+            ("switch to the next window", WM_SYSCOMMAND, SC_NEXTWINDOW, 0, 0),
+            ("switch to the previous window", WM_SYSCOMMAND, SC_PREVWINDOW, 0, 0),
+            ("a tick", WM_TIMER, 1, 0, 0),
+        ]
+        for name, message, wparam, lparam, answer in kept:
+            with self.subTest(name):
+                self.assertEqual(self.desk.send(hwnd, message, wparam, lparam), answer)
+        self.assertEqual(full_screen_window(self.desk)["title"], "Screen Saver")
+        # A command with extra bits is another command, left to the default handling: the
+        # trace must show that one, or it shows nothing worth reading.
+        self.assertIsNotNone(self.desk.send(hwnd, WM_SYSCOMMAND, SC_SCREENSAVE | 2))
+        self.assertEqual(end_with_key(self.desk, proc), 0)
+
+        defaulted, erase_answers = handled_by_default(proc.popen.stderr_path, hwnd)
+        self.assertIn((WM_SYSCOMMAND, SC_SCREENSAVE | 2), defaulted)
+        for name, message, wparam, _, _ in kept:
+            self.assertNotIn((message, wparam), defaulted, name)
+        # The saver paints the whole window itself, so it tells the system nothing was erased.
+        self.assertGreater(len(erase_answers), 0, "no WM_ERASEBKGND in the trace")
+        self.assertEqual(set(erase_answers), {0})
+        self.assertNotIn(WM_ERASEBKGND, [message for message, _ in defaulted])
+
+    def test_activation_power_and_the_middle_button_end_the_run(self):
+        cases = [
+            ("middle button", lambda hwnd: self.desk.click(2)),
+            ("another application activated",
+             lambda hwnd: self.desk.send(hwnd, WM_ACTIVATEAPP, 0)),
+            ("critical resume", lambda hwnd: self.desk.send(hwnd, WM_POWER, PWR_CRITICALRESUME)),
+            ("power broadcast",
+             lambda hwnd: self.desk.send(hwnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC)),
+        ]
+        for name, act in cases:
+            with self.subTest(name):
+                proc = self.start_saver("Delay = 100\n")
+                self.wait_for_birds()
+                act(full_screen_window(self.desk)["hwnd"])
+                self.assertEqual(self.desk.wait_exit(proc, 30), 0)
+                self.assertIsNone(full_screen_window(self.desk))
 
 
 if __name__ == "__main__":

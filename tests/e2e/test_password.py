@@ -4,7 +4,8 @@ is missing, hands a password change to a stand-in changer, and loads both only f
 system folder.
 
 The stand-ins (tests/win32/password_standin.cpp) log to "standin.log" in the context's folder:
-"load PATH", "unload PATH", "verify ENTER_TICK RETURN_TICK HWND ANSWER", "change TEXT HWND A B".
+"load PATH", "unload PATH", "timers QUEUED" then "verify ENTER_TICK RETURN_TICK HWND ANSWER" for
+each prompt, "change TEXT HWND A B".
 They are copied into the prefix's system folder for one test and taken out again whatever
 happens, since every test of the run shares the prefix."""
 
@@ -15,7 +16,7 @@ import time
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until, windows_path
-from saver_watch import SystemFile
+from saver_watch import AUTOPLAY_QUERY, WM_CLOSE, WM_TIMER, SystemFile, shown_preview
 
 SAVER_CLASS = "WindowsScreenSaverClass"
 SAVER_TITLE = "Screen Saver"
@@ -194,6 +195,54 @@ class PasswordTest(DesktopTestCase):
                 expected = [[system_copy]] if system_copy else []
                 self.assertEqual(self.log("load"), expected)
                 self.assertEqual(len(self.verify_calls()), len(expected))
+
+    def test_ticks_queued_before_the_prompt_are_dropped(self):
+        # The prompt must not wait behind animation steps already queued; at most two of them
+        # are taken off the queue, so of three, one is left when the verifier is asked.
+        self.install("password.cpl", "password_verifier")
+        self.answer(1)
+        settings = os.path.join(self.desk.dir, "quilet01.ini")
+        with open(settings, "w") as f:
+            f.write("Delay = 100000\n")  # no tick of the saver's own timer during the test
+        self.addCleanup(os.remove, settings)
+        proc, window = self.start_full_screen()
+        tick = (WM_TIMER, 1, 0)
+        self.assertTrue(self.desk.post_together(window["hwnd"], (WM_CLOSE, 0, 0), tick, tick,
+                                                tick))
+        self.assertEqual(self.desk.wait_exit(proc, 30), 0)
+        self.assertEqual(self.log("timers"), [["1"]])
+
+    def test_autoplay_query_ends_the_run_and_tells_whether_a_password_guards_it(self):
+        # The answer asks the system to cancel its AutoPlay only while a password guards the
+        # screen; a preview never loads the verifier.
+        self.install("password.cpl", "password_verifier")
+        self.answer(1)
+        cases = [  # (name, password setting, preview, answer)
+            ("full screen with a password in force", 1, False, 1),
+            ("full screen without a password", 0, False, 0),
+            ("preview", 1, True, 0),
+        ]
+        for name, password, preview, answer in cases:
+            with self.subTest(name):
+                self.clear_log()
+                self.desk.reg_add(DESKTOP_KEY, PASSWORD_VALUE, password, "REG_DWORD")
+                if preview:
+                    parent = self.desk.parent_window(152, 112, at=(300, 200),
+                                                     run=[self.desk.scr, "/p", "%HWND%"])
+                    self.addCleanup(parent.close)
+                    hwnd = wait_until(lambda: shown_preview(self.desk, parent), 60,
+                                      what="the preview window shown")["hwnd"]
+                    self.assertEqual(self.desk.send(hwnd, AUTOPLAY_QUERY), answer)
+                    self.assertEqual(parent.child_exit(30), 0)
+                    self.assertTrue(self.desk.is_running(parent.process), "the parent went")
+                else:
+                    proc, window = self.start_full_screen()
+                    try:
+                        self.assertEqual(self.desk.send(window["hwnd"], AUTOPLAY_QUERY), answer)
+                        self.assertEqual(self.desk.wait_exit(proc, 30), 0)
+                    finally:
+                        self.stop_if_running(proc)  # the next case must not find this run
+                self.assertEqual(len(self.verify_calls()), answer)
 
     # -- the password changer ---------------------------------------------------------
 

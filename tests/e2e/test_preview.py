@@ -11,23 +11,11 @@ import time
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until
+from saver_watch import SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, child_windows, shown_preview
 
-SAVER_CLASS = "WindowsScreenSaverClass"
 PREVIEW_SIZE = (152, 112)
 PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
 FOREIGN_CHILD_COLOUR = (250, 20, 200)  # foreign_child.exe's background
-
-
-def child_windows(desk, hwnd):
-    """Child windows of hwnd: dicts with hwnd, visible, rect (screen), cls, title."""
-    found = []
-    for line in (desk.probe("children", str(hwnd)) or "").splitlines():
-        fields = line.rstrip("\r").split("\t")
-        if len(fields) >= 8:
-            found.append({"hwnd": int(fields[0]), "visible": fields[1] == "1",
-                          "rect": tuple(int(v) for v in fields[2:6]), "cls": fields[6],
-                          "title": fields[7]})
-    return found
 
 
 def client_box(parent):
@@ -49,14 +37,9 @@ class PreviewTest(DesktopTestCase):
         parent = self.desk.parent_window(*PREVIEW_SIZE, run=[self.desk.scr, "/p", "%HWND%"],
                                          at=at)
         self.addCleanup(parent.close)
-        # The child exists before it is shown: the saver sets its scene up during creation.
-        preview = wait_until(lambda: self.shown_preview_of(parent), 60,
+        preview = wait_until(lambda: shown_preview(self.desk, parent), 60,
                              what="the preview window shown")
         return parent, preview
-
-    def shown_preview_of(self, parent):
-        preview = self.preview_of(parent)
-        return preview if preview and preview["visible"] else None
 
     def preview_of(self, parent):
         found = [w for w in child_windows(self.desk, parent.hwnd) if w["cls"] == SAVER_CLASS]
@@ -83,6 +66,22 @@ class PreviewTest(DesktopTestCase):
 
         parent.close()
         self.assertEqual(parent.child_exit(60), 0)
+
+    def test_help_requests_go_to_the_parent_in_its_own_name(self):
+        parent, preview = self.open_preview(at=(560, 420))
+        hwnd = preview["hwnd"]
+        point = (250 << 16) | 620  # screen point of the request: x 620, y 250
+        self.assertEqual(self.desk.send(hwnd, WM_HELP, 0, "helpinfo"), 1)
+        self.assertEqual(self.desk.send(hwnd, WM_CONTEXTMENU, hwnd, point), 1)
+        # Posted in this order, so once the context menu request is there, so is any help.
+        wait_until(lambda: any(kind == "contextmenu" for kind, _, _ in parent.help_requests()),
+                   30, what="the context menu request at the parent")
+        requests = parent.help_requests()
+        self.assertIn(("contextmenu", parent.hwnd, point), requests)
+        # Wine does not post WM_HELP, whose second parameter points into the sender's memory,
+        # to another process, so the help request itself may never arrive; whatever does
+        # arrive names the parent, not the preview.
+        self.assertEqual([wparam for _, wparam, _ in requests], [parent.hwnd] * len(requests))
 
     def test_birds_fly_inside_the_preview(self):
         if not self.foreign_children_show():

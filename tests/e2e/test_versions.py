@@ -22,7 +22,7 @@ import unittest
 
 from quillet_wine import DEFAULT_TIMEOUT, WineDesktop, build_bits, expected_pattern, \
     kernel_runs_32bit, wait_until, windows_path
-from saver_watch import SAVER_CLASS, SystemFile, end_with_key, wait_full_screen_window
+from saver_watch import SystemFile, end_with_key, shown_preview, wait_full_screen_window
 
 WINDOWS_95_FAMILY = ("win95", "win98", "winme")
 # As Wine names them. A 64-bit program has no 95 family and no NT 4 or 2000, and Wine's name
@@ -150,18 +150,13 @@ class VersionChecks:
         parent = self.desk.parent_window(152, 112, run=[self.desk.scr, "/p", "%HWND%"],
                                          at=(400, 300))
         try:
-            wait_until(lambda: self.shown_preview(parent.hwnd), 60, 0.2, "the preview shown")
+            preview = wait_until(lambda: shown_preview(self.desk, parent), 60, 0.2,
+                                 "the preview shown")
+            assert preview["title"] == "Preview", "the child is titled %r" % preview["title"]
         finally:
             parent.close()
         code = parent.child_exit(60)
         assert code == 0, "exit code %d when the parent went" % code
-
-    def shown_preview(self, parent):
-        for line in (self.desk.probe("children", str(parent)) or "").splitlines():
-            fields = line.rstrip("\r").split("\t")
-            if len(fields) >= 8 and fields[1] == "1" and fields[6:8] == [SAVER_CLASS, "Preview"]:
-                return True
-        return False
 
     def check_a(self, win9x):
         owner = self.desk.parent_window(160, 120, at=(200, 150))

@@ -99,6 +99,7 @@ TEST(BirdMotion, StepBouncesOffTheEdges) {
         {500, 300, 4, 4, 496, 296, 4, 4},    // well inside: no turn
         {0, 300, 4, 4, -4, 296, -4, 4},      // past the left edge: now moving right
         {-4, 300, -4, 4, 0, 296, -4, 4},     // back on the edge: keeps going right
+        {4, 300, 4, 4, 0, 296, 4, 4},        // exactly on the left edge: no turn yet
         {904, 300, -4, 4, 908, 296, 4, 4},   // past right - width: now moving left
         {900, 300, -4, 4, 904, 296, -4, 4},  // exactly at right - width: no turn
         {500, 0, 4, 4, 496, -4, 4, -4},      // past the top: now moving down

@@ -144,6 +144,7 @@ TEST(ReadRunMode, PreviewAndChangePasswordGetTheTextAfterTheirSpaces) {
     EXPECT_STREQ(ReadRunMode("/p   1234", kNtFamily).rest, "1234");
     EXPECT_STREQ(ReadRunMode("/l1234", kNtFamily).rest, "1234");
     EXPECT_STREQ(ReadRunMode("/p:1234", kNtFamily).rest, ":1234");
+    EXPECT_STREQ(ReadRunMode("/p\t1234", kNtFamily).rest, "\t1234");  // a tab is no space
     EXPECT_STREQ(ReadRunMode("/a  55", kWin9x).rest, "55");
 }
 
@@ -163,6 +164,7 @@ TEST(PreviewParent, NeedsALiveWindowAndHasNoFallback) {
     } cases[] = {
         {"1234", kLiveWindow}, {"1234 junk", kLiveWindow}, {"", 0},      {"abc", 0},
         {"0", 0},              {":1234", 0},               {"99999", 0}, {"4294968530", kLiveWindow},
+        {"\t1234", 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PreviewParent(c.text, kNtFamily), c.parent) << "text: " << c.text;

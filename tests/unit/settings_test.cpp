@@ -3,16 +3,41 @@
 #include "saver/settings.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
 
 namespace {
+
+// Permission bits do not bind root, and the tests often run as root: there the work runs in a
+// child process that has given up root for the unprivileged "nobody" user.
+void AsUnprivilegedUser(const std::function<void()>& work) {
+    if (geteuid() != 0) {
+        work();
+        return;
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(2);
+        }
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
 
 class SettingsFile : public ::testing::Test {
 protected:
@@ -77,8 +102,10 @@ TEST_F(SettingsFile, AcceptedForms) {
         {"CharNumber = 4", 200, 4},  // no line end on the last line
         {"Delay = 300\nCharNumber = 6\n", 300, 6},  // lone LF line ends
         {"Delay = 300\rCharNumber = 6\r\n", 300, 3},  // a lone CR is part of the line
+        {"Delay =\r250\r\n", 250, 3},  // ...and keeps the byte after it
         {"Delay = 300\r\n\x1a" "Delay = 400\r\n", 300, 3},  // 0x1A ends the file
         {"\x1a" "Delay = 400\r\n", 200, 3},
+        {"Delay = 300\r\nCharNumber = 7\x1a\r\nDelay = 400\r\n", 300, 7},  // also after text
         {"junk\r\n\r\n\r\nCharNumber = 9\r\n", 200, 9},
         {std::string("Delay = 1\0 2\r\nCharNumber = 2\r\n", 30), 1, 2},  // a NUL ends the text
     };
@@ -150,20 +177,20 @@ TEST_F(SettingsFile, SavingReplacesTheWholeFile) {
 }
 
 TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
-    if (geteuid() == 0) {
-        // Root writes through permission bits; a directory in the file's place cannot be
-        // opened for writing by anyone.
-        ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
-        WriteSettingsFile(path_.c_str(), 1, 1);
-        struct stat info;
-        ASSERT_EQ(stat(path_.c_str(), &info), 0);
-        EXPECT_TRUE(S_ISDIR(info.st_mode));
-        return;
-    }
     Write("Delay = 300\r\n");
     chmod(path_.c_str(), 0444);
-    WriteSettingsFile(path_.c_str(), 1, 1);
+    chmod(dir_.c_str(), 0755);  // the unprivileged writer must reach the file to be refused
+    AsUnprivilegedUser([this] { WriteSettingsFile(path_.c_str(), 1, 1); });
     EXPECT_EQ(Contents(), "Delay = 300\r\n");
+
+    // A directory in the file's place cannot be opened for writing by anyone, root included.
+    chmod(path_.c_str(), 0644);
+    std::remove(path_.c_str());
+    ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
+    WriteSettingsFile(path_.c_str(), 1, 1);
+    struct stat info;
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
 }
 
 TEST_F(SettingsFile, RoundTrips) {

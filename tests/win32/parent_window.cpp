@@ -6,8 +6,9 @@
 //   parent_window W H [--at X Y] [--report FILE] [--run HEX] [--close-after MS]
 //                     [--close-when FILE]
 //
-// The report file gets "hwnd N" once the window is shown and "child C" (signed) when the
-// started program ends; the command line is hex-encoded so that it arrives byte for byte.
+// The report file gets "hwnd N" once the window is shown, "child C" (signed) when the
+// started program ends, and "contextmenu W L" or "help W L" for each such request that
+// reaches the window; the command line is hex-encoded so that it arrives byte for byte.
 #include <windows.h>
 
 #include <cstdio>
@@ -127,8 +128,23 @@ void OnTimer(HWND window, UINT_PTR id) {
     }
 }
 
+// Help requests that reach the window are reported with their parameters, to show who sent
+// them on and with which window named in them.
+void ReportHelpRequest(const char* name, WPARAM wParam, LPARAM lParam) {
+    char line[96];
+    snprintf(line, sizeof(line), "%s %lu %ld", name, static_cast<unsigned long>(wParam),
+             static_cast<long>(lParam));
+    Report(line);
+}
+
 LRESULT CALLBACK ParentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CONTEXTMENU:
+            ReportHelpRequest("contextmenu", wParam, lParam);
+            return 0;
+        case WM_HELP:
+            ReportHelpRequest("help", wParam, lParam);
+            return TRUE;
         case WM_TIMER:
             OnTimer(window, wParam);
             return 0;

@@ -1,9 +1,10 @@
 // Stand-ins for the Windows 95 family's password components, for the Wine tests only: a
 // verifier (installed as PASSWORD.CPL) and a password changer (installed as MPR.DLL). Each
 // appends one line per event to "standin.log" in the folder named by QUILLET_STANDIN_DIR, so
-// a test can tell which copy was loaded, how often the verifier was asked and when, and what
-// the changer was given. The verifier's answer is read from "verifier-answer.txt" there at
-// every call (absent: refuse).
+// a test can tell which copy was loaded, how often the verifier was asked and when, how many
+// timer messages the saver still had queued at that moment, and what the changer was given.
+// The verifier's answer is read from "verifier-answer.txt" there at every call (absent:
+// refuse).
 #include <windows.h>
 
 #include <cstdio>
@@ -60,6 +61,22 @@ unsigned long HandleNumber(HWND window) {
     return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
 }
 
+// Timer messages still queued for the window when the prompt opens. The verifier runs on
+// the saver's own thread, so it can look at the saver's queue; what it takes off to count, it
+// puts back.
+int CountQueuedTimers(HWND window) {
+    MSG queued[32];
+    int count = 0;
+    while (count < 32 &&
+           PeekMessageA(&queued[count], window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD)) {
+        count++;
+    }
+    for (int i = 0; i < count; i++) {
+        PostMessageA(window, WM_TIMER, queued[i].wParam, queued[i].lParam);
+    }
+    return count;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -79,6 +96,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 // saver's own clock.
 extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     DWORD entered = GetTickCount();
+    char queued[32];
+    snprintf(queued, sizeof(queued), "timers %d", CountQueuedTimers(window));
+    Log(queued);
     BOOL answer = ReadAnswer();
     char line[128];
     snprintf(line, sizeof(line), "verify %lu %lu %lu %d", entered, GetTickCount(),

@@ -1,6 +1,7 @@
 // A console tool the Wine tests use to ask the Windows side what the X side cannot tell:
-// the exact exit code of a program started with an exact command line, and which windows
-// and processes exist. Every answer is one line per item on stdout.
+// the exact exit code of a program started with an exact command line, which windows and
+// processes exist, what a window answers to a message sent to it, its styles, and the
+// cursor on screen. Every answer is one line per item on stdout.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -140,8 +141,12 @@ int FindOne(const char* className, const char* title) {
     return 0;
 }
 
+HWND WindowArgument(const char* number) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
+}
+
 int PrintClientRect(const char* number) {
-    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
+    HWND window = WindowArgument(number);
     RECT client = {};
     if (!IsWindow(window) || !GetClientRect(window, &client)) {
         return 1;
@@ -154,7 +159,7 @@ int PrintClientRect(const char* number) {
 
 // Child windows at every depth, in the format of "windows" (rectangles in screen coordinates).
 int PrintChildren(const char* number) {
-    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
+    HWND window = WindowArgument(number);
     if (!IsWindow(window)) {
         return 1;
     }
@@ -187,10 +192,119 @@ int PrintProcesses() {
     return 0;
 }
 
+// A message by number (decimal or 0x hex), or by the name it is registered under, such as
+// "QueryCancelAutoPlay": registered names give the same number in every process.
+UINT MessageArgument(const char* text) {
+    char* end = nullptr;
+    unsigned long number = strtoul(text, &end, 0);
+    if (end != text && *end == '\0') {
+        return static_cast<UINT>(number);
+    }
+    return RegisterWindowMessageA(text);
+}
+
+// Decimal or 0x hex, with an optional minus sign.
+uintptr_t NumberArgument(const char* text) {
+    if (text[0] == '-') {
+        return static_cast<uintptr_t>(-static_cast<intptr_t>(strtoull(text + 1, nullptr, 0)));
+    }
+    return static_cast<uintptr_t>(strtoull(text, nullptr, 0));
+}
+
+// The second parameter: a number, "text:WORDS" for a pointer to that text, or "helpinfo" for
+// a pointer to help information about the window itself. The system copies what such a
+// pointer points to into the other process.
+LPARAM LParamArgument(const char* text, HWND window, HELPINFO* help) {
+    if (!strncmp(text, "text:", 5)) {
+        return reinterpret_cast<LPARAM>(text + 5);
+    }
+    if (!strcmp(text, "helpinfo")) {
+        *help = {};
+        help->cbSize = sizeof(*help);
+        help->iContextType = HELPINFO_WINDOW;
+        help->hItemHandle = window;
+        return reinterpret_cast<LPARAM>(help);
+    }
+    return static_cast<LPARAM>(NumberArgument(text));
+}
+
+// Prints the window procedure's answer as a signed number of the build's width. A window
+// that does not answer within the time is a failure, not a hang of the test.
+int SendOne(char** args) {
+    HWND window = WindowArgument(args[0]);
+    HELPINFO help;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, MessageArgument(args[1]), NumberArgument(args[2]),
+                             LParamArgument(args[3], window, &help), SMTO_ABORTIFHUNG, 30000,
+                             &result)) {
+        printf("failed %lu\n", GetLastError());
+        return 1;
+    }
+    printf("%lld\n", static_cast<long long>(static_cast<intptr_t>(result)));
+    return 0;
+}
+
+// Posts each (message, wParam, lParam) triple in order while the window's thread is held, so
+// the window finds them all queued at once whatever it was doing.
+int PostBatch(int count, char** args) {
+    HWND window = WindowArgument(args[0]);
+    DWORD threadId = GetWindowThreadProcessId(window, nullptr);
+    HANDLE thread = threadId ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId) : nullptr;
+    if (!thread || SuspendThread(thread) == static_cast<DWORD>(-1)) {
+        printf("failed %lu\n", GetLastError());
+        return 1;
+    }
+    bool posted = true;
+    for (int i = 1; i + 2 < count && posted; i += 3) {
+        posted = PostMessageA(window, MessageArgument(args[i]), NumberArgument(args[i + 1]),
+                              static_cast<LPARAM>(NumberArgument(args[i + 2])));
+    }
+    ResumeThread(thread);
+    CloseHandle(thread);
+    return posted ? 0 : 1;
+}
+
+// Style and extended style, in hexadecimal.
+int PrintStyles(const char* number) {
+    HWND window = WindowArgument(number);
+    if (!IsWindow(window)) {
+        return 1;
+    }
+    printf("%08lx\t%08lx\n", static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
+           static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
+    return 0;
+}
+
+// The handle of the cursor on screen, 0 while it is hidden. The system reports the cursor of
+// the thread whose window has the input, whichever process asks.
+int PrintShownCursor() {
+    CURSORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetCursorInfo(&info)) {
+        return 1;
+    }
+    printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(info.hCursor)));
+    return 0;
+}
+
+// Gives the window's thread the arrow cursor, as a pointer resting over another program
+// would show: for a moment the two threads share one input state, where the cursor lives.
+int ShowArrowIn(const char* number) {
+    DWORD target = GetWindowThreadProcessId(WindowArgument(number), nullptr);
+    if (!target || !AttachThreadInput(GetCurrentThreadId(), target, TRUE)) {
+        return 1;
+    }
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    AttachThreadInput(GetCurrentThreadId(), target, FALSE);
+    return 0;
+}
+
 int Usage() {
     fprintf(stderr,
             "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
-            " children HWND | saverrunning | processes | foreground\n");
+            " children HWND | saverrunning | processes | foreground | styles HWND | cursor |"
+            " showcursor HWND |"
+            " send HWND MSG WPARAM LPARAM | post HWND MSG WPARAM LPARAM [MSG WPARAM LPARAM]...\n");
     return 2;
 }
 
@@ -217,6 +331,21 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && !strcmp(argv[1], "processes")) {
         return PrintProcesses();
+    }
+    if (argc == 2 && !strcmp(argv[1], "cursor")) {
+        return PrintShownCursor();
+    }
+    if (argc == 3 && !strcmp(argv[1], "showcursor")) {
+        return ShowArrowIn(argv[2]);
+    }
+    if (argc == 3 && !strcmp(argv[1], "styles")) {
+        return PrintStyles(argv[2]);
+    }
+    if (argc == 6 && !strcmp(argv[1], "send")) {
+        return SendOne(argv + 2);
+    }
+    if (argc >= 6 && (argc - 3) % 3 == 0 && !strcmp(argv[1], "post")) {
+        return PostBatch(argc - 2, argv + 2);
     }
     if (argc == 2 && !strcmp(argv[1], "foreground")) {
         HWND window = GetForegroundWindow();
