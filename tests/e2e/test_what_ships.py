@@ -1,10 +1,12 @@
 """What a user gets: the built .scr files are read as PE images (no Wine needed) and every
 import is checked against the functions Windows 98 provides, so a runtime function that only
-newer systems export cannot slip into the saver unnoticed."""
+newer systems export cannot slip into the saver unnoticed. The application manifest is read
+back too: it may declare the display-scale awareness and nothing else."""
 
 import os
 import struct
 import unittest
+from xml.etree import ElementTree
 
 # Reviewed by hand: each function exists in the Windows 98 version of its DLL.
 WINDOWS_98 = {
@@ -40,6 +42,19 @@ X64_RUNTIME = {
                    "_commode", "_fmode", "_time64"},
 }
 
+# What the manifest holds, element by element with its text. A requested execution level would
+# switch off the file virtualization that lets the 32-bit saver keep its settings in the system
+# folder; a dependency on the version 6 common controls would change the dialog's look.
+RT_MANIFEST = 24
+MANIFEST = {
+    "{urn:schemas-microsoft-com:asm.v1}assembly": "",
+    "{urn:schemas-microsoft-com:asm.v3}application": "",
+    "{urn:schemas-microsoft-com:asm.v3}windowsSettings": "",
+    "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware": "true/pm",
+    "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness":
+        "PerMonitorV2, PerMonitor",
+}
+
 PE32, PE32_PLUS = 0x10B, 0x20B
 I386, AMD64 = 0x14C, 0x8664
 GUI = 2
@@ -65,6 +80,7 @@ class PeImage:
         self.subsystem = self.u16(opt + 68)
         directories = opt + (96 if self.magic == PE32 else 112)
         self.import_rva = self.u32(directories + 8)
+        self.resource_rva = self.u32(directories + 16)
         table = opt + optional_size
         self.sections = [struct.unpack_from("<8sIIII", self.data, table + 40 * i)
                          for i in range(sections)]
@@ -84,6 +100,21 @@ class PeImage:
     def text(self, rva):
         at = self.offset(rva)
         return self.data[at:self.data.index(b"\0", at)].decode("ascii")
+
+    def resource(self, type_id, name_id):
+        """The data of the resource with these numbers in its first language, or None."""
+        root = self.offset(self.resource_rva)
+        at = root
+        for wanted in (type_id, name_id, None):
+            named, numbered = struct.unpack_from("<HH", self.data, at + 12)
+            entries = [struct.unpack_from("<II", self.data, at + 16 + 8 * i)
+                       for i in range(named + numbered)]
+            found = [target for key, target in entries if wanted in (None, key)]
+            if not found:
+                return None
+            at = root + (found[0] & 0x7FFFFFFF)
+        rva, size = struct.unpack_from("<II", self.data, at)
+        return self.data[self.offset(rva):self.offset(rva) + size]
 
     def imports(self):
         """{DLL name in capitals: [function name or "#ordinal"]}."""
@@ -143,6 +174,16 @@ class WhatShipsTest(unittest.TestCase):
         self.assertEqual((image.magic, image.machine), (PE32_PLUS, AMD64))
         self.assertEqual(image.subsystem, GUI)
         self.check_imports(image, "quillet64.scr", X64_RUNTIME)
+
+    def test_both_savers_declare_their_scale_awareness_and_nothing_else(self):
+        for name in ("quillet.scr", "quillet64.scr"):
+            with self.subTest(name):
+                data = self.dist(name).resource(RT_MANIFEST, 1)
+                self.assertIsNotNone(data, "no manifest with id 1")
+                root = ElementTree.fromstring(data)  # a manifest that is not XML raises here
+                self.assertEqual(root.get("manifestVersion"), "1.0")
+                found = {element.tag: (element.text or "").strip() for element in root.iter()}
+                self.assertEqual(found, MANIFEST)
 
 
 if __name__ == "__main__":
