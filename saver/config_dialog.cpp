@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "host/saver_callbacks.h"
 #include "resources/resource.h"
 #include "saver/bird_saver.h"
@@ -39,6 +42,41 @@ void AttachSpin(HWND dialog, int buddyId, int upper, int lower, int position) {
                         position);
 }
 
+// Not the dialog's caption, so that a search for the dialog by its title never finds this.
+constexpr char kSaveFailureCaption[] = "Quillet";
+
+// The system's words for the failure, in the user's language where the system has them.
+void DescribeFailure(const SaveFailure& failure, char* reason, DWORD size) {
+    DWORD length = 0;
+    if (failure.systemError != 0) {
+        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(failure.systemError), 0, reason, size, nullptr);
+    }
+    if (length == 0) {
+        // No code from the system (a disk that filled up): the run-time library's words.
+        lstrcpynA(reason, std::strerror(failure.runtimeError), static_cast<int>(size));
+        length = static_cast<DWORD>(lstrlenA(reason));
+    }
+    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n')) {
+        reason[--length] = '\0';
+    }
+}
+
+// The file lives wherever the current folder is, so the message names it in full: a user who
+// sees it knows which folder to fix, and can still press Cancel or try again.
+void ReportSaveFailure(HWND dialog, const SaveFailure& failure) {
+    char path[MAX_PATH];
+    DWORD length = GetFullPathNameA(kSettingsFileName, sizeof(path), path, nullptr);
+    if (length == 0 || length >= sizeof(path)) {
+        lstrcpynA(path, kSettingsFileName, sizeof(path));
+    }
+    char reason[256];
+    DescribeFailure(failure, reason, sizeof(reason));
+    char text[sizeof(path) + sizeof(reason) + 64];
+    std::sprintf(text, "The settings could not be saved to\n%s\n\n%s", path, reason);
+    MessageBoxA(dialog, text, kSaveFailureCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK SaverConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -55,8 +93,10 @@ intptr_t BirdSaver::HandleDialogMessage(WindowHandle dialog, uint32_t message, u
             OnInitDialog();
             break;
         case DialogStep::SaveAndClose:
-            OnOK();
-            EndDialog(AsWindow(window), kDialogEndResult);
+            // A save that failed keeps the dialog open with what the user typed.
+            if (OnOK()) {
+                EndDialog(AsWindow(window), kDialogEndResult);
+            }
             break;
         case DialogStep::Close:
             EndDialog(AsWindow(window), kDialogEndResult);
@@ -80,10 +120,15 @@ void BirdSaver::OnInitDialog() {
     AttachSpin(dialog, IDC_BIRD_COUNT, kBirdCountUpper, kBirdCountLower, birdCount);
 }
 
-void BirdSaver::OnOK() {
+bool BirdSaver::OnOK() {
     // Whatever the boxes hold is saved as typed; text without a number reads as 0.
     HWND dialog = AsWindow(window);
     delay = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_DELAY, nullptr, TRUE));
     birdCount = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_BIRD_COUNT, nullptr, TRUE));
-    SaveSettings(*this);
+    SaveFailure failure;
+    if (SaveSettings(*this, &failure)) {
+        return true;
+    }
+    ReportSaveFailure(dialog, failure);
+    return false;
 }

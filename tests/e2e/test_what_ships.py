@@ -10,26 +10,28 @@ from xml.etree import ElementTree
 
 # Reviewed by hand: each function exists in the Windows 98 version of its DLL.
 WINDOWS_98 = {
-    "KERNEL32.DLL": """DeleteCriticalSection EnterCriticalSection ExitProcess FreeLibrary GetCommandLineA
-        GetLastError GetModuleHandleA GetProcAddress GetStartupInfoA GetSystemDirectoryA
-        GetTickCount GetVersionExA InitializeCriticalSection LeaveCriticalSection
-        LoadLibraryA RaiseException SetUnhandledExceptionFilter Sleep TlsGetValue
-        UnhandledExceptionFilter VirtualProtect VirtualQuery""",
+    "KERNEL32.DLL": """DeleteCriticalSection EnterCriticalSection ExitProcess FormatMessageA
+        FreeLibrary GetCommandLineA GetFullPathNameA GetLastError GetModuleHandleA
+        GetProcAddress GetStartupInfoA GetSystemDirectoryA GetTickCount GetVersionExA
+        InitializeCriticalSection LeaveCriticalSection LoadLibraryA RaiseException
+        SetUnhandledExceptionFilter Sleep TlsGetValue UnhandledExceptionFilter VirtualProtect
+        VirtualQuery lstrcpynA lstrlenA""",
     "USER32.DLL": """CharNextA CreateWindowExA DefWindowProcA DialogBoxParamA DispatchMessageA EndDialog
         FindWindowA GetClientRect GetCursorPos GetDC GetDlgItem GetDlgItemInt
         GetForegroundWindow GetMessageA GetParent IsWindow KillTimer LoadBitmapA LoadIconA
-        PeekMessageA PostMessageA PostQuitMessage RegisterClassA RegisterWindowMessageA
-        ReleaseDC SendMessageA SetCursor SetForegroundWindow SetTimer SystemParametersInfoA
-        TranslateMessage""",
+        MessageBoxA PeekMessageA PostMessageA PostQuitMessage RegisterClassA
+        RegisterWindowMessageA ReleaseDC SendMessageA SetCursor SetForegroundWindow SetTimer
+        SystemParametersInfoA TranslateMessage""",
     "GDI32.DLL": """BitBlt CreateCompatibleBitmap CreateCompatibleDC DeleteDC DeleteObject GetClipBox
         GetObjectA GetStockObject SelectObject""",
     "ADVAPI32.DLL": "RegCloseKey RegOpenKeyA RegQueryValueExA",
     "COMCTL32.DLL": "#16 InitCommonControlsEx",
     # Version 6.0 of the C runtime, as Windows 98 Second Edition installs it.
-    "MSVCRT.DLL": """__getmainargs __initenv __p__acmdln __p__commode __p__fmode __set_app_type
-        __setusermatherr _amsg_exit _cexit _initterm _iob _onexit abort calloc exit fclose
-        fflush fopen fprintf free fwrite getc malloc memcpy rand signal srand sscanf strcpy
-        strlen strncmp time ungetc vfprintf""",
+    "MSVCRT.DLL": """__doserrno __getmainargs __initenv __p__acmdln __p__commode __p__fmode
+        __set_app_type __setusermatherr _amsg_exit _cexit _chsize _errno _fileno _initterm _iob
+        _onexit abort calloc clearerr exit fclose ferror fflush fopen fprintf fread free fseek
+        ftell fwrite getc malloc memcpy rand remove setvbuf signal sprintf srand sscanf strcpy
+        strerror strlen strncmp time ungetc vfprintf""",
 }
 
 
