@@ -29,6 +29,3 @@ add_subdirectory(tests/win32)
 add_subdirectory(tools/bench)
 add_subdirectory(tools/release)
 add_subdirectory(tools/sample_desktop)
-
-include(cmake/comctl32.cmake)
-target_link_libraries(quillet PRIVATE comctl32_ordinal)

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host.h"
 #include "host/saver_callbacks.h"
 #include "resources/resource.h"
 #include "saver/bird_saver.h"
@@ -32,14 +33,52 @@ constexpr int kDelayLower = 50;
 constexpr int kBirdCountUpper = 10;
 constexpr int kBirdCountLower = 1;
 
+using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX* classes);
+using CreateUpDownControlFn = HWND(WINAPI*)(DWORD style, int x, int y, int width, int height,
+                                            HWND parent, int id, HINSTANCE instance, HWND buddy,
+                                            int upper, int lower, int position);
+
+// Every COMCTL32 since Windows 95 exports the up-down control's maker under this number.
+constexpr WORD kCreateUpDownControlOrdinal = 16;
+
 HWND AsWindow(WindowHandle window) {
     return static_cast<HWND>(window);
 }
 
-void AttachSpin(HWND dialog, int buddyId, int upper, int lower, int position) {
-    CreateUpDownControl(kSpinStyle, kSpinX, kSpinY, kSpinWidth, kSpinHeight, dialog, IDC_UPDOWN,
-                        GetModuleHandleA(nullptr), GetDlgItem(dialog, buddyId), upper, lower,
-                        position);
+// COMCTL32 is not one of the libraries Windows always takes from its system folder, so it is
+// loaded from there by full path rather than imported. It stays loaded for the rest of the
+// settings run: the spin controls' window class lives in it. The first COMCTL32 of Windows 95
+// has no InitCommonControlsEx and needs none; its classes are there once it is loaded.
+// Answers the up-down control's maker, or null when the library or the maker is missing.
+CreateUpDownControlFn LoadCommonControls() {
+    HMODULE library = LoadSystemLibrary("COMCTL32.DLL");
+    if (library == nullptr) {
+        return nullptr;
+    }
+    void* init = reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx"));
+    if (init != nullptr) {
+        INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_UPDOWN_CLASS};
+        static_assert(sizeof(classes) == 8, "the record is two 32-bit fields on every build");
+        reinterpret_cast<InitCommonControlsExFn>(init)(&classes);
+    }
+    void* create = reinterpret_cast<void*>(
+        GetProcAddress(library, MAKEINTRESOURCEA(kCreateUpDownControlOrdinal)));
+    return reinterpret_cast<CreateUpDownControlFn>(create);
+}
+
+void AttachSpin(CreateUpDownControlFn create, HWND dialog, int buddyId, int upper, int lower,
+                int position) {
+    HWND spin = nullptr;
+    if (create != nullptr) {
+        spin = create(kSpinStyle, kSpinX, kSpinY, kSpinWidth, kSpinHeight, dialog, IDC_UPDOWN,
+                      GetModuleHandleA(nullptr), GetDlgItem(dialog, buddyId), upper, lower,
+                      position);
+    }
+    // Without a spin control nothing fills the box; fill it here, or OK would save the empty
+    // box as 0.
+    if (spin == nullptr) {
+        SetDlgItemInt(dialog, buddyId, static_cast<UINT>(position), TRUE);
+    }
 }
 
 // Not the dialog's caption, so that a search for the dialog by its title never finds this.
@@ -108,16 +147,14 @@ intptr_t BirdSaver::HandleDialogMessage(WindowHandle dialog, uint32_t message, u
 }
 
 void BirdSaver::OnInitDialog() {
-    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_UPDOWN_CLASS};
-    static_assert(sizeof(classes) == 8, "the record is two 32-bit fields on every build");
-    InitCommonControlsEx(&classes);
+    CreateUpDownControlFn createSpin = LoadCommonControls();
     delay = kDefaultDelay;
     birdCount = kDefaultBirdCount;
     LoadSettings(*this);
     // The spin controls write their positions into the edit boxes, so this fills the dialog.
     HWND dialog = AsWindow(window);
-    AttachSpin(dialog, IDC_DELAY, kDelayUpper, kDelayLower, delay);
-    AttachSpin(dialog, IDC_BIRD_COUNT, kBirdCountUpper, kBirdCountLower, birdCount);
+    AttachSpin(createSpin, dialog, IDC_DELAY, kDelayUpper, kDelayLower, delay);
+    AttachSpin(createSpin, dialog, IDC_BIRD_COUNT, kBirdCountUpper, kBirdCountLower, birdCount);
 }
 
 bool BirdSaver::OnOK() {

@@ -50,11 +50,12 @@ class ConfigDialogTest(DesktopTestCase):
         return dict(line.split("=", 1) for line in self.probe("show").splitlines())
 
     @contextlib.contextmanager
-    def open_dialog(self, *args, cwd=None):
-        """Starts a settings run (in folder cwd, default the context's) and waits until its
-        dialog is visible with its boxes filled. A dialog that a failed check left open is
-        cancelled on the way out, so the next case does not find it instead of its own."""
-        proc = self.desk.start(self.desk.scr, *(args or ("/c",)), cwd=cwd)
+    def open_dialog(self, *args, cwd=None, scr=None):
+        """Starts a settings run of scr (default the saver under test) in folder cwd (default
+        the context's) and waits until its dialog is visible with its boxes filled. A dialog
+        that a failed check left open is cancelled on the way out, so the next case does not
+        find it instead of its own."""
+        proc = self.desk.start(scr or self.desk.scr, *(args or ("/c",)), cwd=cwd)
         try:
             self.shown()
             yield proc
@@ -231,6 +232,41 @@ class ConfigDialogTest(DesktopTestCase):
         if target != path:
             os.remove(target)
         self.skipTest("cannot make %s unwritable here" % path)
+
+    def test_common_controls_come_from_the_system_folder_or_not_at_all(self):
+        # A downloaded saver opened where it was saved, beside a planted comctl32.dll (a
+        # stand-in that logs its loading) that Wine is told to prefer to its own.
+        folder = os.path.join(self.desk.dir, "downloads")
+        os.makedirs(folder, exist_ok=True)
+        scr = os.path.join(folder, os.path.basename(self.desk.scr))
+        shutil.copyfile(self.desk.scr, scr)
+        shutil.copyfile(self.desk.helper("password_no_entry.dll"),
+                        os.path.join(folder, "comctl32.dll"))
+        log = os.path.join(self.desk.dir, "standin.log")
+        self.desk.env["QUILLET_STANDIN_DIR"] = windows_path(self.desk.dir)
+        self.addCleanup(self.desk.env.pop, "QUILLET_STANDIN_DIR")
+        overrides = (r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides"
+                     % os.path.basename(self.desk.scr))
+        self.addCleanup(self.desk.reg_delete, overrides, "comctl32")
+        # Preferred to Wine's own, and then missing altogether: the dialog works without its
+        # spin controls and shows the file's values all the same.
+        cases = [("native,builtin", "2"), ("", "0")]
+        for order, spins in cases:
+            with self.subTest(order=order):
+                self.setUp()
+                if os.path.exists(log):
+                    os.remove(log)
+                self.write_settings(settings_bytes(300, 5))
+                self.desk.reg_add(overrides, "comctl32", order)
+                with self.open_dialog(scr=scr) as proc:
+                    shown = self.shown()
+                    self.assertEqual((shown["delay"], shown["count"], shown["spins"]),
+                                     ("300", "5", spins))
+                    self.probe("set", COUNT_BOX, "7")
+                    self.probe("press", OK)
+                    self.finish(proc)
+                self.assertEqual(self.read_settings(), settings_bytes(300, 7))
+                self.assertFalse(os.path.exists(log), "the planted library was loaded")
 
     def test_owner_is_the_named_window_or_else_the_foreground_window(self):
         parent = self.desk.parent_window(300, 200, at=(300, 200))
