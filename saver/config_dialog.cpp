@@ -70,9 +70,9 @@ void AttachSpin(CreateUpDownControlFn create, HWND dialog, int buddyId, int uppe
                 int position) {
     HWND spin = nullptr;
     if (create != nullptr) {
-        spin = create(kSpinStyle, kSpinX, kSpinY, kSpinWidth, kSpinHeight, dialog, IDC_UPDOWN,
-                      GetModuleHandleA(nullptr), GetDlgItem(dialog, buddyId), upper, lower,
-                      position);
+        spin =
+            create(kSpinStyle, kSpinX, kSpinY, kSpinWidth, kSpinHeight, dialog, IDC_UPDOWN,
+                   GetModuleHandleA(nullptr), GetDlgItem(dialog, buddyId), upper, lower, position);
     }
     // Without a spin control nothing fills the box; fill it here, or OK would save the empty
     // box as 0.

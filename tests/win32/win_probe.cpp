@@ -187,8 +187,8 @@ int PrintDpiAwareness(const char* number) {
         reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
     auto equal = reinterpret_cast<EqualFn>(
         reinterpret_cast<void*>(GetProcAddress(user, "AreDpiAwarenessContextsEqual")));
-    auto dpi = reinterpret_cast<DpiFn>(
-        reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    auto dpi =
+        reinterpret_cast<DpiFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
     HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
     if (!windowContext || !awareness || !equal || !dpi || !IsWindow(window)) {
         return 1;
