@@ -15,7 +15,7 @@ set(QUILLET_WIN_LINK_OPTIONS
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 set_property(SOURCE resources/quillet.rc APPEND PROPERTY COMPILE_DEFINITIONS QUILLET_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} QUILLET_VERSION_MINOR=${PROJECT_VERSION_MINOR} QUILLET_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc)
+file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.manifest)
 set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK})
 
 add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
@@ -29,6 +29,3 @@ add_subdirectory(tests/win32)
 add_subdirectory(tools/bench)
 add_subdirectory(tools/release)
 add_subdirectory(tools/sample_desktop)
-
-include(cmake/comctl32.cmake)
-target_link_libraries(quillet PRIVATE comctl32_ordinal)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "host/host.h"
+#include "host/host_state.h"
 
 namespace {
 
@@ -14,9 +15,13 @@ LONG WINAPI GuardFilter(EXCEPTION_POINTERS* info) {
     SetUnhandledExceptionFilter(nullptr);
     LONG verdict = UnhandledExceptionFilter(info);
     if (verdict == EXCEPTION_EXECUTE_HANDLER) {
-        // The mode is over: leave the system's running flag as we found it and end here,
-        // the way the mode would have ended had it returned.
-        SetSaverRunning(false);
+        // The mode is over: end here, the way the mode would have ended had it returned. The
+        // system's running flag is lowered only if this run raised it, with its verifier
+        // loaded; a settings or preview run that fails while a password-protected saver of
+        // another process runs must not take that saver's protection away.
+        if (gHostState.verifierEntry != nullptr) {
+            SetSaverRunning(false);
+        }
         ExitProcess(info->ExceptionRecord->ExceptionCode);
     }
     return verdict;

@@ -1,6 +1,7 @@
 // The guard around every run mode: an exception that nothing else handles is handed to the
 // system's UnhandledExceptionFilter, and when the system says to handle it, the screen-saver
-// running flag is cleared and the process ends.
+// running flag is cleared if this run raised it (its password verifier is loaded) and the
+// process ends.
 #pragma once
 
 #include <cstdint>

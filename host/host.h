@@ -21,6 +21,9 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 LRESULT DefSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL VerifyBeforeClose(HWND window);
 
+// A library of the system, loaded by full path from the system folder; null if it is not there.
+HMODULE LoadSystemLibrary(const char* name);
+
 // Password services (the Windows 95 family).
 void LoadPasswordVerifier();
 void UnloadPasswordVerifier();

@@ -14,20 +14,6 @@ using PasswordChangeFn = DWORD(WINAPI*)(LPCSTR regKeyName, HWND parent, DWORD, D
 
 constexpr UINT kScreenSaverRunning = 97;  // SPI_SCREENSAVERRUNNING
 
-// The password components are loaded by full path from the system folder: a bare name is
-// looked for in the current folder first, where anyone could leave a file of that name to
-// run inside the saver.
-HMODULE LoadSystemLibrary(const char* name) {
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, sizeof(path));
-    if (length == 0 || length + 1 + strlen(name) + 1 > sizeof(path)) {
-        return nullptr;
-    }
-    path[length] = '\\';
-    strcpy(path + length + 1, name);
-    return LoadLibraryA(path);
-}
-
 // Kept as a plain address; it is cast to its real type at the one place that calls it.
 ProcAddress LookUp(HMODULE module, const char* name) {
     return reinterpret_cast<ProcAddress>(GetProcAddress(module, name));

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "host/host.h"
+#include "host/host_state.h"
 #include "saver/bird_saver.h"
 #include "saver/flock.h"
 
@@ -24,15 +25,25 @@ RECT ClientRect(HWND window) {
     return client;
 }
 
-// Copies the screen's top-left block of the given size into a new bitmap. This runs while
-// the window is still being created, so the screen still shows the desktop as it was left.
+// The screen point the picture behind the window starts at: the corner of the screen's clip
+// box, where the full-screen window is placed, or 0,0 for a preview.
+HostPoint PictureOrigin(HDC screenDC) {
+    RECT box = {};
+    GetClipBox(screenDC, &box);
+    return CaptureOrigin(gHostState.previewMode != 0, {box.left, box.top});
+}
+
+// Copies the block of the screen behind the window into a new bitmap of the given size. This
+// runs while the window is still being created, so the screen still shows the desktop as it
+// was left.
 BitmapHandle CaptureDesktop(HWND window, int32_t width, int32_t height) {
     HDC windowDC = GetDC(window);
     HBITMAP picture = CreateCompatibleBitmap(windowDC, width, height);
     HDC memory = CreateCompatibleDC(windowDC);
     HGDIOBJ old = SelectObject(memory, picture);
     HDC screenDC = GetDC(nullptr);
-    BitBlt(memory, 0, 0, width, height, screenDC, 0, 0, SRCCOPY);
+    HostPoint from = PictureOrigin(screenDC);
+    BitBlt(memory, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
     ReleaseDC(nullptr, screenDC);
     ReleaseDC(window, windowDC);
     SelectObject(memory, old);
@@ -140,7 +151,8 @@ void BirdSaver::OnEraseBackground() {
     RECT client = ClientRect(hwnd);
     HDC windowDC = GetDC(hwnd);
     HDC screenDC = GetDC(nullptr);
-    BitBlt(windowDC, 0, 0, client.right, client.bottom, screenDC, 0, 0, SRCCOPY);
+    HostPoint from = PictureOrigin(screenDC);
+    BitBlt(windowDC, 0, 0, client.right, client.bottom, screenDC, from.x, from.y, SRCCOPY);
     ReleaseDC(nullptr, screenDC);
     ReleaseDC(hwnd, windowDC);
 }

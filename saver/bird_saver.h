@@ -24,7 +24,7 @@ class BirdSaver {
     intptr_t HandleDialogMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam,
                                  intptr_t lParam);
     void OnInitDialog();
-    void OnOK();
+    bool OnOK();  // false when the settings could not be saved; the user has been told
 
     uint32_t timerId = 0;
     int32_t delay = kDefaultDelay;

@@ -1,5 +1,6 @@
-// The flock's size, start points and collision turns, kept free of drawing so the order of
-// random draws and the order of turns can be checked natively.
+// The flock's size, start points, collision turns and capture origin, kept free of drawing so
+// the order of random draws, the order of turns and the origin on several monitors can be
+// checked natively.
 #include "saver/flock.h"
 
 int32_t FlockSize(int32_t birdCount, int32_t right, int32_t bottom) {
@@ -23,4 +24,11 @@ void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index) {
             bird.TurnAwayFrom(birds[other]);
         }
     }
+}
+
+HostPoint CaptureOrigin(bool preview, HostPoint clipBoxCorner) {
+    if (preview) {
+        return {0, 0};
+    }
+    return clipBoxCorner;
 }

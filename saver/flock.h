@@ -1,11 +1,13 @@
 // The flock's rules that do not depend on drawing: how many birds a run gets, where each one
-// starts, and which way a bird turns after its step.
+// starts, which way a bird turns after its step, and where on the screen the frozen picture
+// is taken from.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "host/handles.h"
 #include "saver/bird.h"
 
 // Each bird owns nine GDI bitmaps and Windows gives a process 10 000 GDI objects by default;
@@ -28,3 +30,9 @@ BirdStart DrawBirdStart(int32_t right, int32_t bottom, RandomSource random);
 // The collision half of one step: the bird at index turns away from every other bird it
 // touches, in array order, so the last of them decides its direction.
 void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index);
+
+// The screen point the picture behind the window is copied from. The full-screen window covers
+// the screen's clip box, which starts left of or above 0,0 when a monitor sits left of or above
+// the primary one, so its picture starts at the box's corner too. A preview shows the screen's
+// top-left block of its own size.
+HostPoint CaptureOrigin(bool preview, HostPoint clipBoxCorner);

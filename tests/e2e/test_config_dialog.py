@@ -1,6 +1,7 @@
 """The settings dialog under Wine: what its boxes show, what OK, Enter, Cancel and Escape do
-to the settings file, how the spin arrows step, and which window owns the dialog. The boxes
-are read back through dialog_probe.exe, not only from the file."""
+to the settings file, what OK does when the file cannot be written, how the spin arrows step,
+and which window owns the dialog. The boxes are read back through dialog_probe.exe, not only
+from the file."""
 
 import contextlib
 import os
@@ -8,13 +9,14 @@ import shutil
 import subprocess
 import unittest
 
-from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, wait_until
+from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, wait_until, windows_path
 
 SETTINGS = "quilet01.ini"
 DELAY_BOX = 1000
 COUNT_BOX = 1001
 OK = 1
 CANCEL = 2
+MESSAGE_CAPTION = "Quillet"  # the message box that says a save failed
 
 
 def settings_bytes(delay, count):
@@ -48,16 +50,19 @@ class ConfigDialogTest(DesktopTestCase):
         return dict(line.split("=", 1) for line in self.probe("show").splitlines())
 
     @contextlib.contextmanager
-    def open_dialog(self, *args):
-        """Starts a settings run and waits until its dialog is visible with its boxes
-        filled. A dialog that a failed check left open is cancelled on the way out, so the
-        next case does not find it instead of its own."""
-        proc = self.desk.start(self.desk.scr, *(args or ("/c",)))
+    def open_dialog(self, *args, cwd=None, scr=None):
+        """Starts a settings run of scr (default the saver under test) in folder cwd (default
+        the context's) and waits until its dialog is visible with its boxes filled. A dialog
+        that a failed check left open is cancelled on the way out, so the next case does not
+        find it instead of its own."""
+        proc = self.desk.start(scr or self.desk.scr, *(args or ("/c",)), cwd=cwd)
         try:
             self.shown()
             yield proc
         finally:
             if self.desk.is_running(proc):
+                if self.desk.find_window("#32770", MESSAGE_CAPTION):
+                    self.desk.key("Return")
                 self.run_probe("press", CANCEL)
                 with contextlib.suppress(TimeoutError):
                     self.desk.wait_exit(proc, 30)
@@ -160,29 +165,108 @@ class ConfigDialogTest(DesktopTestCase):
         # A stepped 1000 shown as "1,000" would read back as 1 or 0.
         self.assertEqual(self.read_settings(), settings_bytes(1000, 2))
 
-    def test_a_read_only_file_keeps_its_content(self):
+    def test_a_save_that_fails_says_why_and_keeps_the_dialog_open(self):
+        # A read-only file, and a folder nobody may write (the system folder, for most users).
         content = settings_bytes(300, 5) + b"kept\r\n"
-        self.write_settings(content)
-        self.make_read_only()
-        with self.open_dialog() as proc:
-            self.probe("set", DELAY_BOX, "700")
-            self.probe("press", OK)
-            self.finish(proc)
-        self.assertEqual(self.read_settings(), content)
+        locked = os.path.join(self.desk.dir, "locked folder")
+        cases = [("read-only file", self.desk.dir, content), ("locked folder", locked, None)]
+        for name, folder, earlier in cases:
+            with self.subTest(name):
+                os.makedirs(folder, exist_ok=True)
+                path = os.path.join(folder, SETTINGS)
+                if earlier is not None:
+                    self.write_settings(earlier)
+                undo = self.make_unwritable(path if earlier is not None else folder)
+                with self.open_dialog(cwd=folder) as proc:
+                    self.probe("set", DELAY_BOX, "700")
+                    self.probe("press", OK)
+                    text = self.failure_message()
+                    self.assertIn(windows_path(path), text)
+                    self.assertIn("denied", text.lower())  # the system's reason
+                    self.desk.key("Return")
+                    wait_until(lambda: not self.desk.find_window("#32770", MESSAGE_CAPTION),
+                               30, what="the message box to close")
+                    # Still open with what the user typed; the file is as it was.
+                    self.assertEqual(self.shown()["delay"], "700")
+                    self.assertTrue(self.desk.is_running(proc))
+                    self.assertEqual(os.path.exists(path), earlier is not None)
+                    if earlier is not None:
+                        self.assertEqual(self.read_settings(), earlier)
+                    # Once the file can be written, a second OK saves and closes.
+                    undo()
+                    self.probe("press", OK)
+                    self.finish(proc)
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), settings_bytes(700, 5 if earlier else 3))
 
-    def make_read_only(self):
-        """Removes the write permission; as root that is not enough, so the file is also
-        made immutable. Skips the test when neither takes."""
-        os.chmod(self.path, 0o444)
-        if os.geteuid() == 0 and shutil.which("chattr"):
-            if subprocess.run(["chattr", "+i", self.path]).returncode == 0:
-                self.addCleanup(subprocess.run, ["chattr", "-i", self.path])
+    def failure_message(self):
+        """The text of the message box that reports a failed save, once it is shown."""
+        box = wait_until(lambda: self.desk.find_window("#32770", MESSAGE_CAPTION), 60,
+                         what="the message box of the failed save")
+        return self.desk.probe("children", str(box["hwnd"])) or ""
+
+    def make_unwritable(self, path):
+        """Gives a file the Windows read-only attribute, or takes the write permission from a
+        folder. Root writes through both, so as root the file or folder is also made
+        immutable. Returns what undoes it; skips the test when nothing binds."""
+        if os.path.isdir(path):
+            os.chmod(path, 0o555)
+        else:
+            subprocess.run(["wine", "attrib", "+r", windows_path(path)], env=self.desk.env,
+                           timeout=DEFAULT_TIMEOUT, check=True, stdout=subprocess.DEVNULL)
+        immutable = (os.geteuid() == 0 and shutil.which("chattr") is not None and
+                     subprocess.run(["chattr", "+i", path]).returncode == 0)
+
+        def undo():
+            if immutable:
+                subprocess.run(["chattr", "-i", path], check=True)
+            os.chmod(path, 0o755 if os.path.isdir(path) else 0o644)
+        self.addCleanup(lambda: os.path.exists(path) and undo())
+        # Whether it binds: appending to the file, or making a file in the folder.
+        target = os.path.join(path, "probe") if os.path.isdir(path) else path
         try:
-            with open(self.path, "ab"):
+            with open(target, "ab"):
                 pass
         except PermissionError:
-            return
-        self.skipTest("cannot make a file read-only here")
+            return undo
+        if target != path:
+            os.remove(target)
+        self.skipTest("cannot make %s unwritable here" % path)
+
+    def test_common_controls_come_from_the_system_folder_or_not_at_all(self):
+        # A downloaded saver opened where it was saved, beside a planted comctl32.dll (a
+        # stand-in that logs its loading) that Wine is told to prefer to its own.
+        folder = os.path.join(self.desk.dir, "downloads")
+        os.makedirs(folder, exist_ok=True)
+        scr = os.path.join(folder, os.path.basename(self.desk.scr))
+        shutil.copyfile(self.desk.scr, scr)
+        shutil.copyfile(self.desk.helper("password_no_entry.dll"),
+                        os.path.join(folder, "comctl32.dll"))
+        log = os.path.join(self.desk.dir, "standin.log")
+        self.desk.env["QUILLET_STANDIN_DIR"] = windows_path(self.desk.dir)
+        self.addCleanup(self.desk.env.pop, "QUILLET_STANDIN_DIR")
+        overrides = (r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides"
+                     % os.path.basename(self.desk.scr))
+        self.addCleanup(self.desk.reg_delete, overrides, "comctl32")
+        # Preferred to Wine's own, and then missing altogether: the dialog works without its
+        # spin controls and shows the file's values all the same.
+        cases = [("native,builtin", "2"), ("", "0")]
+        for order, spins in cases:
+            with self.subTest(order=order):
+                self.setUp()
+                if os.path.exists(log):
+                    os.remove(log)
+                self.write_settings(settings_bytes(300, 5))
+                self.desk.reg_add(overrides, "comctl32", order)
+                with self.open_dialog(scr=scr) as proc:
+                    shown = self.shown()
+                    self.assertEqual((shown["delay"], shown["count"], shown["spins"]),
+                                     ("300", "5", spins))
+                    self.probe("set", COUNT_BOX, "7")
+                    self.probe("press", OK)
+                    self.finish(proc)
+                self.assertEqual(self.read_settings(), settings_bytes(300, 7))
+                self.assertFalse(os.path.exists(log), "the planted library was loaded")
 
     def test_owner_is_the_named_window_or_else_the_foreground_window(self):
         named = self.desk.parent_window(300, 200, at=(100, 150))

@@ -1,9 +1,10 @@
 """The full-screen run under Wine, seen on the screen: birds over the frozen pattern desktop,
 no trails, the settings file's Delay and CharNumber, the input that ends a run and the input
-that does not, and a second start while one runs."""
+that does not, a second start while one runs, and a display scaled to 150 %."""
 
 import os
 import re
+import subprocess
 import time
 import unittest
 
@@ -23,6 +24,7 @@ QUIET = "Delay = 100000\nCharNumber = 1\n"  # no tick of its own while a test ta
 # Wine's trace of every message a window procedure gets and of each call of the default
 # window procedure, with the answers.
 MESSAGE_TRACE = "-all,trace+message"
+LOG_PIXELS = 144  # a display scaled to 150 %, as many laptops ship
 
 _pattern_rows = []
 
@@ -350,6 +352,44 @@ class FullScreenTest(DesktopTestCase):
                 act(full_screen_window(self.desk)["hwnd"])
                 self.assertEqual(self.desk.wait_exit(proc, 30), 0)
                 self.assertIsNone(full_screen_window(self.desk))
+
+
+class ScaledDisplayTest(DesktopTestCase):
+    """A display scaled to 150 %. The saver declares itself aware of the scale, so the system
+    neither stretches its window nor hands it a shrunken copy of the screen: the window covers
+    every pixel, reports the display's own dots per inch, and the frozen picture is the desktop
+    pixel for pixel. Wine 8 scales no program and reports every window as per-monitor aware,
+    with the manifest or without it; here this guards the saver's own sizes, and
+    test_what_ships.py reads the manifest back."""
+
+    @classmethod
+    def prepare_desktop(cls):
+        desk = cls.desk
+        desk.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", LOG_PIXELS, "REG_DWORD")
+        # Programs take the scale of the session they start in: start the session again.
+        for step in ("-k", "-w", "-p"):
+            subprocess.run(["wineserver", step], env=desk.env, timeout=60, check=True)
+        desk.pattern_desktop()
+
+    def test_saver_covers_the_screen_at_its_scale_and_freezes_it_unscaled(self):
+        with open(os.path.join(self.desk.dir, "quilet01.ini"), "w") as f:
+            f.write("CharNumber = 1\n")
+        self.desk.mouse_move(*HOME)
+        proc = self.desk.start(self.desk.scr, "/s")
+        self.addCleanup(lambda: self.desk.is_running(proc) and end_with_key(self.desk, proc))
+        window = wait_full_screen_window(self.desk)
+        self.assertEqual(window["rect"], (0, 0, SCREEN_WIDTH, SCREEN_HEIGHT))
+        awareness, dpi = self.desk.probe("dpi", str(window["hwnd"])).split()
+        self.assertIn(awareness, ("per-monitor", "per-monitor-v2"))
+        self.assertEqual(int(dpi), LOG_PIXELS)
+        # A magnified or shifted picture would differ from the desktop far beyond the bird.
+        wait_until(lambda: blobs(self.desk.screenshot()), 60, 0.2, "the bird on screen")
+        for _ in range(5):
+            found = blobs(self.desk.screenshot())
+            self.assertEqual(len(found), 1, found)
+            self.assertTrue(fits_patch(found[0]), found[0])
+            time.sleep(0.3)
+        self.assertEqual(end_with_key(self.desk, proc), 0)
 
 
 if __name__ == "__main__":

@@ -1,33 +1,38 @@
 """What a user gets: the built .scr files are read as PE images (no Wine needed) and every
 import is checked against the functions Windows 98 provides, so a runtime function that only
-newer systems export cannot slip into the saver unnoticed."""
+newer systems export cannot slip into the saver unnoticed. The application manifest is read
+back too: it may declare the display-scale awareness and nothing else."""
 
 import os
 import struct
 import unittest
+from xml.etree import ElementTree
 
-# Reviewed by hand: each function exists in the Windows 98 version of its DLL.
+# Reviewed by hand: each function exists in the Windows 98 version of its DLL. COMCTL32 is not
+# among them: a library outside the system's known ones is looked for beside the .scr first,
+# so the saver loads it from the system folder at run time instead.
 WINDOWS_98 = {
-    "KERNEL32.DLL": """DeleteCriticalSection EnterCriticalSection ExitProcess FreeLibrary GetCommandLineA
-        GetLastError GetModuleHandleA GetProcAddress GetStartupInfoA GetSystemDirectoryA
-        GetTickCount GetVersionExA InitializeCriticalSection LeaveCriticalSection
-        LoadLibraryA RaiseException SetUnhandledExceptionFilter Sleep TlsGetValue
-        UnhandledExceptionFilter VirtualProtect VirtualQuery""",
+    "KERNEL32.DLL": """DeleteCriticalSection EnterCriticalSection ExitProcess FormatMessageA
+        FreeLibrary GetCommandLineA GetFullPathNameA GetLastError GetModuleHandleA
+        GetProcAddress GetStartupInfoA GetSystemDirectoryA GetTickCount GetVersionExA
+        InitializeCriticalSection LeaveCriticalSection LoadLibraryA RaiseException
+        SetUnhandledExceptionFilter Sleep TlsGetValue UnhandledExceptionFilter VirtualProtect
+        VirtualQuery lstrcpynA lstrlenA""",
     "USER32.DLL": """CharNextA CreateWindowExA DefWindowProcA DialogBoxParamA DispatchMessageA EndDialog
         FindWindowA GetClientRect GetCursorPos GetDC GetDlgItem GetDlgItemInt
         GetForegroundWindow GetMessageA GetParent IsWindow KillTimer LoadBitmapA LoadIconA
-        PeekMessageA PostMessageA PostQuitMessage RegisterClassA RegisterWindowMessageA
-        ReleaseDC SendMessageA SetCursor SetForegroundWindow SetTimer SystemParametersInfoA
-        TranslateMessage""",
+        MessageBoxA PeekMessageA PostMessageA PostQuitMessage RegisterClassA
+        RegisterWindowMessageA ReleaseDC SendMessageA SetCursor SetDlgItemInt SetForegroundWindow
+        SetTimer SystemParametersInfoA TranslateMessage""",
     "GDI32.DLL": """BitBlt CreateCompatibleBitmap CreateCompatibleDC DeleteDC DeleteObject GetClipBox
         GetObjectA GetStockObject SelectObject""",
     "ADVAPI32.DLL": "RegCloseKey RegOpenKeyA RegQueryValueExA",
-    "COMCTL32.DLL": "#16 InitCommonControlsEx",
     # Version 6.0 of the C runtime, as Windows 98 Second Edition installs it.
-    "MSVCRT.DLL": """__getmainargs __initenv __p__acmdln __p__commode __p__fmode __set_app_type
-        __setusermatherr _amsg_exit _cexit _initterm _iob _onexit abort calloc exit fclose
-        fflush fopen fprintf free fwrite getc malloc memcpy rand signal srand sscanf strcpy
-        strlen strncmp time ungetc vfprintf""",
+    "MSVCRT.DLL": """__doserrno __getmainargs __initenv __p__acmdln __p__commode __p__fmode
+        __set_app_type __setusermatherr _amsg_exit _cexit _chsize _errno _fileno _initterm _iob
+        _onexit abort calloc clearerr exit fclose ferror fflush fopen fprintf fread free fseek
+        ftell fwrite getc malloc memcpy rand remove setvbuf signal sprintf srand sscanf strcpy
+        strerror strlen strncmp time ungetc vfprintf""",
 }
 
 
@@ -38,6 +43,19 @@ X64_RUNTIME = {
                      "RtlUnwindEx", "RtlVirtualUnwind", "__C_specific_handler"},
     "MSVCRT.DLL": {"___lc_codepage_func", "___mb_cur_max_func", "__iob_func", "_acmdln",
                    "_commode", "_fmode", "_time64"},
+}
+
+# What the manifest holds, element by element with its text. A requested execution level would
+# switch off the file virtualization that lets the 32-bit saver keep its settings in the system
+# folder; a dependency on the version 6 common controls would change the dialog's look.
+RT_MANIFEST = 24
+MANIFEST = {
+    "{urn:schemas-microsoft-com:asm.v1}assembly": "",
+    "{urn:schemas-microsoft-com:asm.v3}application": "",
+    "{urn:schemas-microsoft-com:asm.v3}windowsSettings": "",
+    "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware": "true/pm",
+    "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness":
+        "PerMonitorV2, PerMonitor",
 }
 
 PE32, PE32_PLUS = 0x10B, 0x20B
@@ -65,6 +83,7 @@ class PeImage:
         self.subsystem = self.u16(opt + 68)
         directories = opt + (96 if self.magic == PE32 else 112)
         self.import_rva = self.u32(directories + 8)
+        self.resource_rva = self.u32(directories + 16)
         table = opt + optional_size
         self.sections = [struct.unpack_from("<8sIIII", self.data, table + 40 * i)
                          for i in range(sections)]
@@ -84,6 +103,21 @@ class PeImage:
     def text(self, rva):
         at = self.offset(rva)
         return self.data[at:self.data.index(b"\0", at)].decode("ascii")
+
+    def resource(self, type_id, name_id):
+        """The data of the resource with these numbers in its first language, or None."""
+        root = self.offset(self.resource_rva)
+        at = root
+        for wanted in (type_id, name_id, None):
+            named, numbered = struct.unpack_from("<HH", self.data, at + 12)
+            entries = [struct.unpack_from("<II", self.data, at + 16 + 8 * i)
+                       for i in range(named + numbered)]
+            found = [target for key, target in entries if wanted in (None, key)]
+            if not found:
+                return None
+            at = root + (found[0] & 0x7FFFFFFF)
+        rva, size = struct.unpack_from("<II", self.data, at)
+        return self.data[self.offset(rva):self.offset(rva) + size]
 
     def imports(self):
         """{DLL name in capitals: [function name or "#ordinal"]}."""
@@ -136,13 +170,22 @@ class WhatShipsTest(unittest.TestCase):
         self.assertEqual(image.os_version, (4, 0))
         self.assertEqual(image.subsystem_version, (4, 0))
         self.check_imports(image, "quillet.scr")
-        self.assertIn("#16", image.imports()["COMCTL32.DLL"])
 
     def test_64_bit_saver_is_a_gui_program_with_the_same_imports(self):
         image = self.dist("quillet64.scr")
         self.assertEqual((image.magic, image.machine), (PE32_PLUS, AMD64))
         self.assertEqual(image.subsystem, GUI)
         self.check_imports(image, "quillet64.scr", X64_RUNTIME)
+
+    def test_both_savers_declare_their_scale_awareness_and_nothing_else(self):
+        for name in ("quillet.scr", "quillet64.scr"):
+            with self.subTest(name):
+                data = self.dist(name).resource(RT_MANIFEST, 1)
+                self.assertIsNotNone(data, "no manifest with id 1")
+                root = ElementTree.fromstring(data)  # a manifest that is not XML raises here
+                self.assertEqual(root.get("manifestVersion"), "1.0")
+                found = {element.tag: (element.text or "").strip() for element in root.iter()}
+                self.assertEqual(found, MANIFEST)
 
 
 if __name__ == "__main__":

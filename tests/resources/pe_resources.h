@@ -36,6 +36,7 @@ constexpr uint16_t kRtDialog = 5;
 constexpr uint16_t kRtString = 6;
 constexpr uint16_t kRtGroupIcon = 14;
 constexpr uint16_t kRtVersion = 16;
+constexpr uint16_t kRtManifest = 24;
 
 bool ReadFileBytes(const std::string& path, Bytes* bytes);
 // Never reads outside the file: a damaged file gives ok = false and an error text.

@@ -22,8 +22,8 @@ TEST_P(BuiltSaver, HoldsExactlyTheProgramsResourcesAllInJapanese) {
     struct Expected {
         uint16_t type;
         size_t count;
-    } expected[] = {{kRtBitmap, 8}, {kRtIcon, 2},      {kRtDialog, 1},
-                    {kRtString, 1}, {kRtGroupIcon, 1}, {kRtVersion, 1}};
+    } expected[] = {{kRtBitmap, 8},    {kRtIcon, 2},    {kRtDialog, 1},  {kRtString, 1},
+                    {kRtGroupIcon, 1}, {kRtVersion, 1}, {kRtManifest, 1}};
     size_t total = 0;
     for (const Expected& e : expected) {
         size_t found = 0;
@@ -35,8 +35,11 @@ TEST_P(BuiltSaver, HoldsExactlyTheProgramsResourcesAllInJapanese) {
     }
     EXPECT_EQ(image_.resources.size(), total);
     for (const PeResource& r : image_.resources) {
-        EXPECT_EQ(r.language, kJapanese) << "type " << r.type.number << " " << r.name.text;
+        // The manifest is language neutral, the language Windows looks up first.
+        uint16_t language = r.type.number == kRtManifest ? 0 : kJapanese;
+        EXPECT_EQ(r.language, language) << "type " << r.type.number << " " << r.name.text;
     }
+    EXPECT_NE(FindResourceByNumber(image_, kRtManifest, 1), nullptr) << "the manifest is id 1";
 }
 
 // The standard dialog template, as far as the settings dialog uses it.

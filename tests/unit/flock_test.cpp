@@ -1,5 +1,5 @@
 // The flock's rules: how many birds a run gets, the order in which a start consumes random
-// numbers, and the order in which collision turns are made.
+// numbers, the order in which collision turns are made, and where the picture is taken from.
 #include "saver/flock.h"
 
 #include <gtest/gtest.h>
@@ -130,6 +130,21 @@ TEST(Flock, BirdTouchingNobodyKeepsItsCourse) {
     TurnAwayFromOverlaps(birds, 1);
     EXPECT_EQ(birds[1].stepX, 4);
     EXPECT_EQ(birds[1].stepY, 4);
+}
+
+TEST(Flock, PictureStartsWhereTheFullScreenWindowDoes) {
+    // Clip boxes of the screen as Windows reports them: one monitor, a second one to the left,
+    // above, or left and above the primary one.
+    const HostPoint corners[] = {{0, 0}, {-1920, 0}, {0, -1080}, {-1280, -1024}, {-3840, 200}};
+    for (const HostPoint& corner : corners) {
+        HostPoint fullScreen = CaptureOrigin(false, corner);
+        EXPECT_EQ(fullScreen.x, corner.x) << corner.x << "," << corner.y;
+        EXPECT_EQ(fullScreen.y, corner.y) << corner.x << "," << corner.y;
+        // A preview keeps the screen's top-left block, wherever the monitors are.
+        HostPoint preview = CaptureOrigin(true, corner);
+        EXPECT_EQ(preview.x, 0) << corner.x << "," << corner.y;
+        EXPECT_EQ(preview.y, 0) << corner.x << "," << corner.y;
+    }
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -161,7 +164,7 @@ TEST_F(SettingsFile, WrittenFormByteForByte) {
         {2147483647, -2147483647 - 1, "Delay = 2147483647\r\nCharNumber = -2147483648\r\n"},
     };
     for (const Case& c : cases) {
-        WriteSettingsFile(path_.c_str(), c.delay, c.birdCount);
+        EXPECT_TRUE(WriteSettingsFile(path_.c_str(), c.delay, c.birdCount));
         EXPECT_EQ(Contents(), c.bytes);
     }
     WriteSettingsFile(path_.c_str(), 200, 3);
@@ -177,20 +180,82 @@ TEST_F(SettingsFile, SavingReplacesTheWholeFile) {
 }
 
 TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
-    Write("Delay = 300\r\n");
+    Write("Delay = 300
+");
     chmod(path_.c_str(), 0444);
     chmod(dir_.c_str(), 0755);  // the unprivileged writer must reach the file to be refused
-    AsUnprivilegedUser([this] { WriteSettingsFile(path_.c_str(), 1, 1); });
+    AsUnprivilegedUser([this] {
+        SaveFailure failure;
+        // A refused write reported as done is the fault this case is about.
+        if (WriteSettingsFile(path_.c_str(), 1, 1, &failure) || failure.systemError != EACCES) {
+            _exit(3);
+        }
+    });
     EXPECT_EQ(Contents(), "Delay = 300\r\n");
 
     // A directory in the file's place cannot be opened for writing by anyone, root included.
     chmod(path_.c_str(), 0644);
     std::remove(path_.c_str());
     ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
-    WriteSettingsFile(path_.c_str(), 1, 1);
+    SaveFailure failure;
+    EXPECT_FALSE(WriteSettingsFile(path_.c_str(), 1, 1, &failure));
+    EXPECT_EQ(failure.systemError, EISDIR);
     struct stat info;
     ASSERT_EQ(stat(path_.c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+// A limit on the size of files stops a write part-way, as a full disk does, and binds root too.
+class FileSizeLimit {
+   public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);  // report EFBIG, do not end the test
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+   private:
+    rlimit previous_ = {};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(SettingsFile, AWriteThatStopsPartWayLeavesTheFileAsItWas) {
+    struct Case {
+        bool exists;
+        std::string earlier;
+        rlim_t limit;  // bytes that get written before the write fails
+        int32_t delay;
+        int32_t birdCount;  // the new text is always longer than the limit
+    } cases[] = {
+        {true, "Delay = 200\r\nCharNumber = 3\r\n", 30, 1000, 10},
+        {true, "Delay = 5\r\nmore\r\n", 20, 200, 3},
+        {true, "", 10, 200, 3},
+        {false, "", 10, 200, 3},  // a file that was not there is not left behind
+    };
+    for (const Case& c : cases) {
+        std::remove(path_.c_str());
+        if (c.exists) {
+            Write(c.earlier);
+        }
+        SaveFailure failure;
+        bool saved;
+        {
+            FileSizeLimit limit(c.limit);
+            saved = WriteSettingsFile(path_.c_str(), c.delay, c.birdCount, &failure);
+        }
+        EXPECT_FALSE(saved) << c.earlier;
+        EXPECT_EQ(failure.systemError, EFBIG) << c.earlier;
+        EXPECT_EQ(access(path_.c_str(), F_OK) == 0, c.exists) << c.earlier;
+        if (c.exists) {
+            EXPECT_EQ(Contents(), c.earlier);
+        }
+    }
 }
 
 TEST_F(SettingsFile, RoundTrips) {

@@ -4,7 +4,11 @@
 // detach_witness.dll adds "process detach", which only an orderly ExitProcess produces (a
 // process that the system terminates after an unhandled fault notifies no library).
 //
-//   guard_fault fault        writes through a null pointer inside the guard
+//   guard_fault fault        writes through a null pointer inside the guard, with no password
+//                            verifier loaded (a settings or preview run)
+//   guard_fault fault-with-verifier
+//                            the same in a run that has loaded its verifier and so raised the
+//                            running flag (a password-protected full-screen run)
 //   guard_fault return N     returns N from inside the guard
 //   guard_fault return-then-fault
 //                            returns 0 from inside the guard, then faults outside it
@@ -15,6 +19,7 @@
 
 #include "host/failure_guard.h"
 #include "host/host.h"
+#include "host/host_state.h"
 
 namespace {
 
@@ -60,6 +65,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     LoadLibraryA("detach_witness.dll");
     int32_t result = -2;
     if (argc == 2 && !strcmp(argv[1], "fault")) {
+        result = RunGuarded(FaultingMode, nullptr);
+    } else if (argc == 2 && !strcmp(argv[1], "fault-with-verifier")) {
+        // Any address will do: the guard only asks whether a verifier is loaded.
+        gHostState.verifierEntry = reinterpret_cast<ProcAddress>(&AppendMarker);
         result = RunGuarded(FaultingMode, nullptr);
     } else if (argc == 3 && !strcmp(argv[1], "return")) {
         int32_t value = static_cast<int32_t>(strtol(argv[2], nullptr, 10));

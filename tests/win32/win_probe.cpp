@@ -177,6 +177,39 @@ int PrintSaverRunning() {
     return 0;
 }
 
+// How the system scales a window for its process: unaware, system, per-monitor or
+// per-monitor-v2, and the dots per inch the window is drawn at. Looked up at run time: only
+// Windows 10 and later, and Wine, answer this for another process's window.
+int PrintDpiAwareness(const char* number) {
+    using WindowContextFn = HANDLE(WINAPI*)(HWND);
+    using AwarenessFn = int(WINAPI*)(HANDLE);
+    using EqualFn = BOOL(WINAPI*)(HANDLE, HANDLE);
+    using DpiFn = UINT(WINAPI*)(HWND);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto windowContext = reinterpret_cast<WindowContextFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetWindowDpiAwarenessContext")));
+    auto awareness = reinterpret_cast<AwarenessFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    auto equal = reinterpret_cast<EqualFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "AreDpiAwarenessContextsEqual")));
+    auto dpi =
+        reinterpret_cast<DpiFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(number, nullptr, 10)));
+    if (!windowContext || !awareness || !equal || !dpi || !IsWindow(window)) {
+        return 1;
+    }
+    HANDLE context = windowContext(window);
+    const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4));
+    const char* names[] = {"unaware", "system", "per-monitor"};
+    int level = awareness(context);
+    const char* name = level >= 0 && level <= 2 ? names[level] : "invalid";
+    if (equal(context, perMonitorV2)) {
+        name = "per-monitor-v2";
+    }
+    printf("%s\t%u\n", name, dpi(window));
+    return 0;
+}
+
 int PrintProcesses() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
@@ -302,7 +335,7 @@ int ShowArrowIn(const char* number) {
 int Usage() {
     fprintf(stderr,
             "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
-            " children HWND | saverrunning | processes | foreground | styles HWND | cursor |"
+            " children HWND | dpi HWND | saverrunning | processes | foreground | styles HWND | cursor |"
             " showcursor HWND |"
             " send HWND MSG WPARAM LPARAM | post HWND MSG WPARAM LPARAM [MSG WPARAM LPARAM]...\n");
     return 2;
@@ -328,6 +361,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && !strcmp(argv[1], "saverrunning")) {
         return PrintSaverRunning();
+    }
+    if (argc == 3 && !strcmp(argv[1], "dpi")) {
+        return PrintDpiAwareness(argv[2]);
     }
     if (argc == 2 && !strcmp(argv[1], "processes")) {
         return PrintProcesses();
