@@ -180,8 +180,7 @@ TEST_F(SettingsFile, SavingReplacesTheWholeFile) {
 }
 
 TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
-    Write("Delay = 300
-");
+    Write("Delay = 300\r\n");
     chmod(path_.c_str(), 0444);
     chmod(dir_.c_str(), 0755);  // the unprivileged writer must reach the file to be refused
     AsUnprivilegedUser([this] {
