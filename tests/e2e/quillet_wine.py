@@ -355,19 +355,22 @@ class WineDesktop:
         self._processes.append(proc)
         return proc
 
-    def start_exact(self, text, cwd=None):
+    def start_exact(self, text, cwd=None, debug=None):
         """Starts the command line `text` (str or bytes, passed byte for byte to
-        CreateProcessA) and returns a WineProcess."""
+        CreateProcessA) and returns a WineProcess. debug: a WINEDEBUG value for the program
+        (and win_probe, which starts it); their output is in proc.popen.stderr_path."""
         raw = text.encode("latin-1") if isinstance(text, str) else text
         self._serial += 1
         output_path = os.path.join(self.dir, "probe-%d.out" % self._serial)
+        env = dict(self.env, WINEDEBUG=debug) if debug else None
         with open(output_path, "wb") as output:
-            popen = self._popen([self.helper("win_probe.exe"), "run", raw.hex()], cwd, output)
+            popen = self._popen([self.helper("win_probe.exe"), "run", raw.hex()], cwd, output,
+                                env)
         return WineProcess(popen, output_path, raw)
 
-    def start(self, exe, *args, cwd=None):
+    def start(self, exe, *args, cwd=None, debug=None):
         """Starts exe with args (Unix paths become Windows paths); returns a WineProcess."""
-        return self.start_exact(command_line((exe,) + args), cwd)
+        return self.start_exact(command_line((exe,) + args), cwd, debug)
 
     def wait_exit(self, proc, timeout=DEFAULT_TIMEOUT):
         """Waits for proc to end and returns its signed 32-bit exit code."""
