@@ -3,7 +3,8 @@
 // appends one line per event to "standin.log" in the folder named by QUILLET_STANDIN_DIR, so
 // a test can tell which copy was loaded, how often the verifier was asked and when, and what
 // the changer was given. The verifier's answer is read from "verifier-answer.txt" there at
-// every call (absent: refuse).
+// every call (absent: refuse); while "verifier-hold" exists there, the verifier keeps its
+// prompt up.
 #include <windows.h>
 
 #include <cstdio>
@@ -56,6 +57,22 @@ BOOL ReadAnswer() {
     return answer;
 }
 
+// A person takes a while at a prompt. Holding it until the test removes the file lets a test
+// queue messages for the saver that can only be handled once the prompt has ended; the hold
+// gives up after 30 s so that a failed test cannot leave a saver stuck.
+void HoldWhileAsked() {
+    char path[MAX_PATH];
+    if (!StandInFile("verifier-hold", path, sizeof(path)) ||
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    Log("hold");
+    for (int waited = 0; waited < 3000 && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+         waited++) {
+        Sleep(10);
+    }
+}
+
 unsigned long HandleNumber(HWND window) {
     return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
 }
@@ -79,6 +96,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 // saver's own clock.
 extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     DWORD entered = GetTickCount();
+    HoldWhileAsked();
     BOOL answer = ReadAnswer();
     char line[128];
     snprintf(line, sizeof(line), "verify %lu %lu %lu %d", entered, GetTickCount(),
