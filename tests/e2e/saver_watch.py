@@ -15,7 +15,7 @@ FULL_SCREEN_TITLE = "Screen Saver"
 
 # Wine's message trace has a line for every message a window procedure returns from, stamped
 # with Wine's clock in seconds:
-#   818.624:00f0:trace:message:spy_exit_message  (0x20078) L"Screen Saver"  [0113] WM_TIMER returned 0
+#   818.624:00f0:trace:message:spy_exit_message (0x20078) L"Screen Saver" [0113] WM_TIMER returned 0
 # Every WM_TIMER of the saver window is one step of the whole flock, so the trace counts the
 # steps a run really took, and when, however busy the machine is.
 MESSAGE_TRACE = "+timestamp,-all,trace+message"
@@ -73,8 +73,12 @@ def has_keyboard(desk, window):
 
 def wait_keyboard(desk, find, timeout=DEFAULT_TIMEOUT, what="the window"):
     """Waits until find() returns a window that has the keyboard, and returns it."""
-    return wait_until(lambda: (lambda w: w if has_keyboard(desk, w) else None)(find()),
-                      timeout, 0.2, "%s to have the keyboard" % what)
+
+    def ready():
+        window = find()
+        return window if has_keyboard(desk, window) else None
+
+    return wait_until(ready, timeout, 0.2, "%s to have the keyboard" % what)
 
 
 def wait_full_screen_keyboard(desk, timeout=DEFAULT_TIMEOUT):
@@ -113,8 +117,12 @@ def steps(proc):
 def wait_steps(proc, count, timeout=DEFAULT_TIMEOUT):
     """Waits until the traced saver has taken `count` steps since it started; returns their
     times."""
-    return wait_until(lambda: (lambda t: t if len(t) >= count else None)(steps(proc)),
-                      timeout, 0.1, "%d steps of the flock" % count)
+
+    def taken():
+        times = steps(proc)
+        return times if len(times) >= count else None
+
+    return wait_until(taken, timeout, 0.1, "%d steps of the flock" % count)
 
 
 def end_with_key(desk, proc, timeout=60):
