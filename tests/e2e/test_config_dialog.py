@@ -9,6 +9,7 @@ import subprocess
 import unittest
 
 from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, wait_until
+from saver_watch import wait_settings_dialog
 
 SETTINGS = "quilet01.ini"
 DELAY_BOX = 1000
@@ -50,11 +51,12 @@ class ConfigDialogTest(DesktopTestCase):
     @contextlib.contextmanager
     def open_dialog(self, *args):
         """Starts a settings run and waits until its dialog is visible with its boxes
-        filled. A dialog that a failed check left open is cancelled on the way out, so the
-        next case does not find it instead of its own."""
+        filled and takes the keys. A dialog that a failed check left open is cancelled on the
+        way out, so the next case does not find it instead of its own."""
         proc = self.desk.start(self.desk.scr, *(args or ("/c",)))
         try:
             self.shown()
+            wait_settings_dialog(self.desk)
             yield proc
         finally:
             if self.desk.is_running(proc):
