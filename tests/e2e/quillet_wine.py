@@ -591,10 +591,12 @@ class WineDesktop:
         wait_until(self.pattern_matches, timeout, 0.3, "the pattern desktop on screen")
         return proc
 
-    def parent_window(self, width, height, run=None, at=(100, 100), close_after_ms=None):
+    def parent_window(self, width, height, run=None, at=(100, 100), close_after_ms=None,
+                      debug=None):
         """Opens parent_window.exe with a client area of width x height at screen point
         `at`. run: a list of arguments (or one command-line string) whose "%HWND%" becomes
-        the window's handle; the child starts once the window is shown."""
+        the window's handle; the child starts once the window is shown. debug: a WINEDEBUG
+        value for both, as for start()."""
         self._serial += 1
         report = os.path.join(self.dir, "parent-%d.txt" % self._serial)
         close_file = os.path.join(self.dir, "parent-%d.close" % self._serial)
@@ -605,7 +607,7 @@ class WineDesktop:
         if run is not None:
             text = run if isinstance(run, str) else command_line(tuple(run))
             args += ["--run", text.encode("latin-1").hex()]
-        proc = self.start(self.helper("parent_window.exe"), *args)
+        proc = self.start(self.helper("parent_window.exe"), *args, debug=debug)
         return ParentWindow(self, proc, report, close_file)
 
 

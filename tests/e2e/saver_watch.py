@@ -1,10 +1,12 @@
 """Small pieces the end-to-end scenarios share on top of quillet_wine: finding the running
-saver and its windows, the message numbers they send it, looking at it from outside through
-proc_probe.exe, ending a run with a key, listing a folder to tell what a run wrote, and putting
-a stand-in into the prefix's system folder for a while."""
+saver and its windows, the message numbers they send it, waiting until a window has the
+keyboard, looking at the saver from outside through proc_probe.exe and from inside through
+Wine's message trace, ending a run with a key, listing a folder to tell what a run wrote, and
+putting a stand-in into the prefix's system folder for a while."""
 
 import filecmp
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -37,6 +39,15 @@ PBT_APMRESUMEAUTOMATIC = 0x12
 HTCLIENT = 1
 WS_EX_TOPMOST = 0x8
 AUTOPLAY_QUERY = "QueryCancelAutoPlay"  # registered by name; its number is the system's
+
+# Wine's message trace has a line for every message a window procedure returns from, stamped
+# with Wine's clock in seconds:
+#   818.624:00f0:trace:message:spy_exit_message (0x20078) L"Screen Saver" [0113] WM_TIMER returned 0
+# Every WM_TIMER of the saver window is one step of the whole flock, so the trace counts the
+# steps a run really took, and when, however busy the machine is.
+MESSAGE_TRACE = "+timestamp,-all,trace+message"
+_RETURNED = re.compile(rb"^(\d+\.\d+):[0-9a-f]+:trace:message:spy_exit_message\s+"
+                       rb"\((0x[0-9a-f]+)\) L\"[^\"]*\"\s+\[[0-9a-f]+\] (\w+) returned", re.M)
 
 
 def proc_probe(desk, *args, timeout=DEFAULT_TIMEOUT):
@@ -99,9 +110,65 @@ def wait_full_screen_window(desk, timeout=DEFAULT_TIMEOUT):
                       "the full-screen saver window")
 
 
+def has_keyboard(desk, window):
+    """Whether window (from find_window) is the foreground window, the one the keyboard's keys
+    go to. A window is shown before its program makes it the foreground window; a key pressed
+    in between goes to the window that had the keyboard before."""
+    return window is not None and desk.foreground_window() == window["hwnd"]
+
+
+def wait_keyboard(desk, find, timeout=DEFAULT_TIMEOUT, what="the window"):
+    """Waits until find() returns a window that has the keyboard, and returns it."""
+
+    def ready():
+        window = find()
+        return window if has_keyboard(desk, window) else None
+
+    return wait_until(ready, timeout, 0.2, "%s to have the keyboard" % what)
+
+
+def wait_full_screen_keyboard(desk, timeout=DEFAULT_TIMEOUT):
+    """Waits until the full-screen saver window is shown and takes the keys; returns it."""
+    return wait_keyboard(desk, lambda: full_screen_window(desk), timeout,
+                         "the full-screen saver window")
+
+
 def wait_settings_dialog(desk, timeout=DEFAULT_TIMEOUT):
-    """Waits until the settings dialog is shown and returns it."""
-    return wait_until(lambda: shown_window(desk, "#32770"), timeout, 0.2, "the settings dialog")
+    """Waits until the settings dialog is shown and takes the keys, and returns it."""
+    return wait_keyboard(desk, lambda: shown_window(desk, "#32770"), timeout,
+                         "the settings dialog")
+
+
+def start_traced(desk, *args, cwd=None):
+    """Starts the saver under test with Wine's message trace on; returns its WineProcess."""
+    return desk.start(desk.scr, *args, cwd=cwd, debug=MESSAGE_TRACE)
+
+
+def handled(proc, message, window=None):
+    """Wine's clock (seconds) at each return from `message` ("WM_TIMER", "WM_CLOSE", ...) in
+    the window whose handle is `window`, or in any window of proc, oldest first. proc was
+    started with start_traced."""
+    with open(proc.popen.stderr_path, "rb") as f:
+        trace = f.read()
+    name = message.encode()
+    return [float(m.group(1)) for m in _RETURNED.finditer(trace)
+            if m.group(3) == name and (window is None or int(m.group(2), 16) == window)]
+
+
+def steps(proc):
+    """When each step of the traced saver's flock ended, on Wine's clock in seconds."""
+    return handled(proc, "WM_TIMER")
+
+
+def wait_steps(proc, count, timeout=DEFAULT_TIMEOUT):
+    """Waits until the traced saver has taken `count` steps since it started; returns their
+    times."""
+
+    def taken():
+        times = steps(proc)
+        return times if len(times) >= count else None
+
+    return wait_until(taken, timeout, 0.1, "%d steps of the flock" % count)
 
 
 def end_with_key(desk, proc, timeout=60):

@@ -10,6 +10,7 @@ import subprocess
 import unittest
 
 from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, wait_until, windows_path
+from saver_watch import wait_settings_dialog
 
 SETTINGS = "quilet01.ini"
 DELAY_BOX = 1000
@@ -52,12 +53,13 @@ class ConfigDialogTest(DesktopTestCase):
     @contextlib.contextmanager
     def open_dialog(self, *args, cwd=None, scr=None):
         """Starts a settings run of scr (default the saver under test) in folder cwd (default
-        the context's) and waits until its dialog is visible with its boxes filled. A dialog
-        that a failed check left open is cancelled on the way out, so the next case does not
-        find it instead of its own."""
+        the context's) and waits until its dialog is visible with its boxes filled and takes
+        the keys. A dialog that a failed check left open is cancelled on the way out, so the
+        next case does not find it instead of its own."""
         proc = self.desk.start(scr or self.desk.scr, *(args or ("/c",)), cwd=cwd)
         try:
             self.shown()
+            wait_settings_dialog(self.desk)
             yield proc
         finally:
             if self.desk.is_running(proc):

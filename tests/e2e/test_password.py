@@ -5,26 +5,26 @@ system folder.
 
 The stand-ins (tests/win32/password_standin.cpp) log to "standin.log" in the context's folder:
 "load PATH", "unload PATH", "timers QUEUED" then "verify ENTER_TICK RETURN_TICK HWND ANSWER" for
-each prompt, "change TEXT HWND A B".
-They are copied into the prefix's system folder for one test and taken out again whatever
-happens, since every test of the run shares the prefix."""
+each prompt, "hold", "change TEXT HWND A B"; while "verifier-hold" exists in that folder the
+verifier keeps its prompt up. They are copied into the prefix's system folder for one test and
+taken out again whatever happens, since every test of the run shares the prefix."""
 
 import os
 import shutil
-import subprocess
 import time
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until, windows_path
-from saver_watch import AUTOPLAY_QUERY, WM_CLOSE, WM_TIMER, SystemFile, shown_preview
+from saver_watch import (AUTOPLAY_QUERY, WM_CLOSE, WM_TIMER, SystemFile, end_with_key, handled,
+                         proc_probe, shown_preview, start_traced, wait_full_screen_keyboard)
 
-SAVER_CLASS = "WindowsScreenSaverClass"
-SAVER_TITLE = "Screen Saver"
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 PASSWORD_VALUE = "ScreenSaveUsePassword"
 HOME = (500, 400)  # where the pointer rests while a run starts
 RATE_LIMIT_MS = 200
-BURST = 4  # keys sent together, well inside one rate-limit period
+BURST = 4  # keys posted to the saver at once while a prompt is up
+WM_KEYDOWN = 0x0100
+KEY_A = 0x41
 
 
 class PasswordTest(DesktopTestCase):
@@ -79,13 +79,10 @@ class PasswordTest(DesktopTestCase):
         return int(self.desk.probe("saverrunning"))
 
     def start_full_screen(self):
-        proc = self.desk.start(self.desk.scr, "/s")
+        """Starts a traced run and returns it once its window takes the keys."""
+        proc = start_traced(self.desk, "/s")
         self.addCleanup(self.stop_if_running, proc)
-        window = wait_until(lambda: self.desk.find_window(SAVER_CLASS, SAVER_TITLE), 60,
-                            what="the saver window")
-        # The window shows before its first message round; give it that round.
-        time.sleep(0.5)
-        return proc, window
+        return proc, wait_full_screen_keyboard(self.desk, 60)
 
     def stop_if_running(self, proc):
         if self.desk.is_running(proc):
@@ -96,10 +93,23 @@ class PasswordTest(DesktopTestCase):
             except TimeoutError:
                 proc.popen.kill()
 
-    def press_together(self, key, count):
-        """Presses a key `count` times 25 ms apart, in one go of the X input tool."""
-        subprocess.run(["xdotool", "key", "--delay", "25"] + [key] * count, env=self.desk.env,
-                       check=True, timeout=60)
+    def hold_prompts(self, hold):
+        path = os.path.join(self.desk.dir, "verifier-hold")
+        if hold:
+            open(path, "w").close()
+            self.addCleanup(lambda: os.path.exists(path) and os.remove(path))
+        else:
+            os.remove(path)
+
+    def press_until_prompted(self, calls, timeout=30):
+        """Presses a key every half second until the verifier has been asked `calls` times in
+        all: a key that comes inside the rate limit is dropped, so how many it takes depends on
+        the machine's pace."""
+        deadline = time.monotonic() + timeout
+        while len(self.verify_calls()) < calls:
+            self.assertLess(time.monotonic(), deadline, "no prompt for keys over %d s" % timeout)
+            self.desk.key("a")
+            time.sleep(0.5)
 
     def first_key_closes(self, proc):
         self.desk.key("a")
@@ -117,26 +127,30 @@ class PasswordTest(DesktopTestCase):
         proc, window = self.start_full_screen()
         self.assertEqual(self.saver_running_flag(), 1)
 
+        # While the first prompt is up, keys are posted to the saver; they wait in its queue,
+        # so all of them ask to close within moments of the prompt's end. The prompt lasts
+        # longer than the rate limit, which counts from its end, not its start.
+        self.hold_prompts(True)
         self.desk.key("a")
-        wait_until(lambda: len(self.verify_calls()) == 1, 30, what="the first prompt")
-        time.sleep(1.0)
-        self.press_together("a", BURST)
-        wait_until(lambda: len(self.verify_calls()) >= 2, 30, what="a prompt for the burst")
-        time.sleep(1.0)
-        self.desk.key("a")
-        wait_until(lambda: len(self.verify_calls()) >= 3, 30, what="a prompt a second later")
-        time.sleep(0.5)
+        wait_until(lambda: self.log("hold"), 30, what="the first prompt")
+        posted = proc_probe(self.desk, "post", window["hwnd"], WM_KEYDOWN, KEY_A, BURST)
+        self.assertEqual(posted.split(), ["posted", str(BURST)])
+        time.sleep(1.5 * RATE_LIMIT_MS / 1000)
+        self.hold_prompts(False)
+        wait_until(lambda: len(handled(proc, "WM_CLOSE")) >= 1 + BURST, 30,
+                   what="the close requests of the posted keys")
+        self.assertEqual(len(self.verify_calls()), 1, "a close request right after a prompt "
+                         "prompted again")
+        self.press_until_prompted(2)
 
         calls = self.verify_calls()
         self.assertTrue(self.desk.is_running(proc), "a refused password ended the run")
-        self.assertLess(len(calls) - 2, BURST, "every key of the burst prompted")
         for (_, returned, _, _), (entered, _, _, _) in zip(calls, calls[1:]):
             self.assertGreaterEqual((entered - returned) & 0xFFFFFFFF, RATE_LIMIT_MS)
         self.assertEqual({hwnd for _, _, hwnd, _ in calls}, {window["hwnd"]})
 
         self.answer(1)
-        time.sleep(0.5)
-        self.assertEqual(self.first_key_closes(proc), 0)
+        self.assertEqual(end_with_key(self.desk, proc), 0)
         self.assertEqual(self.verify_calls()[-1][3], 1)
         self.assertEqual(self.log("load"), [[system_copy]])
         self.assertEqual(self.log("unload"), [[system_copy]])

@@ -7,13 +7,15 @@ be seen on screen here; the test that looks for them first checks whether this W
 such a child at all and is skipped when it cannot. (A refused preview is in test_run_modes.py.)
 """
 
-import time
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until
-from saver_watch import SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, child_windows, shown_preview
+from saver_watch import MESSAGE_TRACE, SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, child_windows, \
+    handled, proc_probe, shown_preview
 
 PREVIEW_SIZE = (152, 112)
+WM_KEYDOWN = 0x0100
+KEY_A = 0x41
 PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
 FOREIGN_CHILD_COLOUR = (250, 20, 200)  # foreign_child.exe's background
 
@@ -34,8 +36,9 @@ class PreviewTest(DesktopTestCase):
         cls.desk.pattern_desktop()
 
     def open_preview(self, at):
+        """Opens a host window with a preview in it, both with Wine's message trace on."""
         parent = self.desk.parent_window(*PREVIEW_SIZE, run=[self.desk.scr, "/p", "%HWND%"],
-                                         at=at)
+                                         at=at, debug=MESSAGE_TRACE)
         self.addCleanup(parent.close)
         preview = wait_until(lambda: shown_preview(self.desk, parent), 60,
                              what="the preview window shown")
@@ -52,15 +55,24 @@ class PreviewTest(DesktopTestCase):
         self.assertEqual(preview["rect"], (left, top, left + PREVIEW_SIZE[0],
                                            top + PREVIEW_SIZE[1]))
 
-        # Moves well beyond the full-screen tolerance, buttons and keys, all over the preview.
+        # Moves well beyond the full-screen tolerance and both buttons, all over the preview.
+        # Keys go to the window that has the keyboard, the host window, never to a child of
+        # another program, so a key is posted to the preview instead.
         for x, y in ((left + 10, top + 10), (right - 10, bottom - 10), (left + 20, bottom - 5)):
             self.desk.mouse_move(x, y)
-            time.sleep(0.2)
         self.desk.click(1)
         self.desk.click(3)
-        for key in ("a", "space", "Return"):
-            self.desk.key(key)
-        time.sleep(2.0)
+        proc_probe(self.desk, "post", preview["hwnd"], WM_KEYDOWN, KEY_A, 1)
+        trace, hwnd = parent.process, preview["hwnd"]
+        for message in ("WM_MOUSEMOVE", "WM_LBUTTONDOWN", "WM_RBUTTONDOWN", "WM_KEYDOWN"):
+            wait_until(lambda: handled(trace, message, hwnd) or handled(trace, "WM_CLOSE", hwnd),
+                       30, 0.1, "the preview to be handed %s" % message)
+        # A timer message comes only when nothing else waits, so a step from now on follows
+        # any close request the input posted.
+        taken = len(handled(trace, "WM_TIMER", hwnd))
+        wait_until(lambda: len(handled(trace, "WM_TIMER", hwnd)) > taken
+                   or handled(trace, "WM_CLOSE", hwnd), 30, 0.1, "a step of the preview")
+        self.assertEqual(handled(trace, "WM_CLOSE", hwnd), [], "input closed the preview")
         self.assertEqual(self.preview_of(parent), preview, "input ended the preview")
         self.assertTrue(self.desk.is_running(parent.process))
 

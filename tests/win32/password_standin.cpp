@@ -4,7 +4,7 @@
 // a test can tell which copy was loaded, how often the verifier was asked and when, how many
 // timer messages the saver still had queued at that moment, and what the changer was given.
 // The verifier's answer is read from "verifier-answer.txt" there at every call (absent:
-// refuse).
+// refuse); while "verifier-hold" exists there, the verifier keeps its prompt up.
 #include <windows.h>
 
 #include <cstdio>
@@ -57,6 +57,22 @@ BOOL ReadAnswer() {
     return answer;
 }
 
+// A person takes a while at a prompt. Holding it until the test removes the file lets a test
+// queue messages for the saver that can only be handled once the prompt has ended; the hold
+// gives up after 30 s so that a failed test cannot leave a saver stuck.
+void HoldWhileAsked() {
+    char path[MAX_PATH];
+    if (!StandInFile("verifier-hold", path, sizeof(path)) ||
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    Log("hold");
+    for (int waited = 0; waited < 3000 && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+         waited++) {
+        Sleep(10);
+    }
+}
+
 unsigned long HandleNumber(HWND window) {
     return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
 }
@@ -99,6 +115,7 @@ extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     char queued[32];
     snprintf(queued, sizeof(queued), "timers %d", CountQueuedTimers(window));
     Log(queued);
+    HoldWhileAsked();
     BOOL answer = ReadAnswer();
     char line[128];
     snprintf(line, sizeof(line), "verify %lu %lu %lu %d", entered, GetTickCount(),

@@ -1,13 +1,15 @@
-// A console tool the soak and hostile-input tests use to look at a running saver from outside
-// its process (memory, GDI and USER objects, CPU time), to measure how fast the system's
-// timer really ticks, and to start a program whose command line is too long for win_probe's
-// hex form or whose program name must be given apart from an unclosed quote.
+// A console tool the Wine tests use to look at a running saver from outside its process
+// (memory, GDI and USER objects, CPU time), to start a program whose command line is too long
+// for win_probe's hex form or whose program name must be given apart from an unclosed quote,
+// and to hand a window several messages at once.
 //
 //   proc_probe sample PID            one line: gdi N user N private N pagefile N workingset N
 //                                    cpu_ms N
-//   proc_probe timer-rate MS SECONDS the WM_TIMER messages a window timer of MS delivered
 //   proc_probe launch APP FILE       runs APP with FILE's bytes as its command line, waits,
 //                                    prints "exit N" (signed)
+//   proc_probe post HWND MSG WPARAM COUNT
+//                                    posts COUNT copies of the message (lParam 0) back to back,
+//                                    prints "posted N"
 #include <windows.h>
 
 #include <cstdio>
@@ -81,27 +83,6 @@ int Sample(const char* pidText) {
     return 0;
 }
 
-// Counts the ticks a plain window timer delivers, the same way the saver's flock is driven,
-// so the soak test can tell how many steps a run of a given length really made.
-int TimerRate(const char* periodText, const char* secondsText) {
-    UINT period = static_cast<UINT>(strtoul(periodText, nullptr, 10));
-    DWORD seconds = strtoul(secondsText, nullptr, 10);
-    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    SetTimer(window, 1, period, nullptr);
-    DWORD start = GetTickCount();
-    unsigned long ticks = 0;
-    MSG message;
-    while (GetTickCount() - start < seconds * 1000 && GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER) {
-            ticks++;
-        }
-        DispatchMessageA(&message);
-    }
-    printf("ticks %lu ms %lu\n", ticks, GetTickCount() - start);
-    return 0;
-}
-
 bool ReadWholeFile(const char* path, std::string* out) {
     FILE* file = fopen(path, "rb");
     if (!file) {
@@ -139,18 +120,35 @@ int Launch(const char* application, const char* path) {
     return 0;
 }
 
+// Keys typed by a person reach the window spread over whatever time the machine takes to
+// deliver them; posted together they are all queued before the window handles the first.
+int Post(const char* windowText, const char* messageText, const char* wParamText,
+         const char* countText) {
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(windowText, nullptr, 10)));
+    UINT message = static_cast<UINT>(strtoul(messageText, nullptr, 0));
+    WPARAM wParam = static_cast<WPARAM>(strtoul(wParamText, nullptr, 0));
+    unsigned long count = strtoul(countText, nullptr, 10);
+    unsigned long posted = 0;
+    while (posted < count && PostMessageA(window, message, wParam, 0)) {
+        posted++;
+    }
+    printf("posted %lu\n", posted);
+    return posted == count ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && !strcmp(argv[1], "sample")) {
         return Sample(argv[2]);
     }
-    if (argc == 4 && !strcmp(argv[1], "timer-rate")) {
-        return TimerRate(argv[2], argv[3]);
-    }
     if (argc == 4 && !strcmp(argv[1], "launch")) {
         return Launch(argv[2], argv[3]);
     }
-    fprintf(stderr, "usage: proc_probe sample PID | timer-rate MS SECONDS | launch APP FILE\n");
+    if (argc == 6 && !strcmp(argv[1], "post")) {
+        return Post(argv[2], argv[3], argv[4], argv[5]);
+    }
+    fprintf(stderr,
+            "usage: proc_probe sample PID | launch APP FILE | post HWND MSG WPARAM COUNT\n");
     return 2;
 }
