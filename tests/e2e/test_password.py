@@ -15,16 +15,15 @@ import time
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until, windows_path
-from saver_watch import (AUTOPLAY_QUERY, WM_CLOSE, WM_TIMER, SystemFile, end_with_key, handled,
-                         proc_probe, shown_preview, start_traced, wait_full_screen_keyboard)
+from saver_watch import (AUTOPLAY_QUERY, KEY_A, WM_CLOSE, WM_KEYDOWN, WM_TIMER, SystemFile,
+                         end_with_key, handled, shown_preview, start_traced,
+                         wait_full_screen_keyboard)
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 PASSWORD_VALUE = "ScreenSaveUsePassword"
 HOME = (500, 400)  # where the pointer rests while a run starts
 RATE_LIMIT_MS = 200
 BURST = 4  # keys posted to the saver at once while a prompt is up
-WM_KEYDOWN = 0x0100
-KEY_A = 0x41
 
 
 class PasswordTest(DesktopTestCase):
@@ -133,8 +132,7 @@ class PasswordTest(DesktopTestCase):
         self.hold_prompts(True)
         self.desk.key("a")
         wait_until(lambda: self.log("hold"), 30, what="the first prompt")
-        posted = proc_probe(self.desk, "post", window["hwnd"], WM_KEYDOWN, KEY_A, BURST)
-        self.assertEqual(posted.split(), ["posted", str(BURST)])
+        self.assertTrue(self.desk.post_together(window["hwnd"], *[(WM_KEYDOWN, KEY_A, 0)] * BURST))
         time.sleep(1.5 * RATE_LIMIT_MS / 1000)
         self.hold_prompts(False)
         wait_until(lambda: len(handled(proc, "WM_CLOSE")) >= 1 + BURST, 30,

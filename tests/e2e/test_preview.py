@@ -10,12 +10,10 @@ such a child at all and is skipped when it cannot. (A refused preview is in test
 import unittest
 
 from quillet_wine import DesktopTestCase, wait_until
-from saver_watch import MESSAGE_TRACE, SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, child_windows, \
-    handled, proc_probe, shown_preview
+from saver_watch import (KEY_A, MESSAGE_TRACE, SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, WM_KEYDOWN,
+                         child_windows, handled, shown_preview)
 
 PREVIEW_SIZE = (152, 112)
-WM_KEYDOWN = 0x0100
-KEY_A = 0x41
 PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
 FOREIGN_CHILD_COLOUR = (250, 20, 200)  # foreign_child.exe's background
 
@@ -62,7 +60,7 @@ class PreviewTest(DesktopTestCase):
             self.desk.mouse_move(x, y)
         self.desk.click(1)
         self.desk.click(3)
-        proc_probe(self.desk, "post", preview["hwnd"], WM_KEYDOWN, KEY_A, 1)
+        self.assertTrue(self.desk.post_together(preview["hwnd"], (WM_KEYDOWN, KEY_A, 0)))
         trace, hwnd = parent.process, preview["hwnd"]
         for message in ("WM_MOUSEMOVE", "WM_LBUTTONDOWN", "WM_RBUTTONDOWN", "WM_KEYDOWN"):
             wait_until(lambda: handled(trace, message, hwnd) or handled(trace, "WM_CLOSE", hwnd),

@@ -1,15 +1,11 @@
 // A console tool the Wine tests use to look at a running saver from outside its process
 // (memory, GDI and USER objects, CPU time), to start a program whose command line is too long
-// for win_probe's hex form or whose program name must be given apart from an unclosed quote,
-// and to hand a window several messages at once.
+// for win_probe's hex form or whose program name must be given apart from an unclosed quote.
 //
 //   proc_probe sample PID            one line: gdi N user N private N pagefile N workingset N
 //                                    cpu_ms N
 //   proc_probe launch APP FILE       runs APP with FILE's bytes as its command line, waits,
 //                                    prints "exit N" (signed)
-//   proc_probe post HWND MSG WPARAM COUNT
-//                                    posts COUNT copies of the message (lParam 0) back to back,
-//                                    prints "posted N"
 #include <windows.h>
 
 #include <cstdio>
@@ -120,22 +116,6 @@ int Launch(const char* application, const char* path) {
     return 0;
 }
 
-// Keys typed by a person reach the window spread over whatever time the machine takes to
-// deliver them; posted together they are all queued before the window handles the first.
-int Post(const char* windowText, const char* messageText, const char* wParamText,
-         const char* countText) {
-    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(windowText, nullptr, 10)));
-    UINT message = static_cast<UINT>(strtoul(messageText, nullptr, 0));
-    WPARAM wParam = static_cast<WPARAM>(strtoul(wParamText, nullptr, 0));
-    unsigned long count = strtoul(countText, nullptr, 10);
-    unsigned long posted = 0;
-    while (posted < count && PostMessageA(window, message, wParam, 0)) {
-        posted++;
-    }
-    printf("posted %lu\n", posted);
-    return posted == count ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,10 +125,7 @@ int main(int argc, char** argv) {
     if (argc == 4 && !strcmp(argv[1], "launch")) {
         return Launch(argv[2], argv[3]);
     }
-    if (argc == 6 && !strcmp(argv[1], "post")) {
-        return Post(argv[2], argv[3], argv[4], argv[5]);
-    }
     fprintf(stderr,
-            "usage: proc_probe sample PID | launch APP FILE | post HWND MSG WPARAM COUNT\n");
+            "usage: proc_probe sample PID | launch APP FILE\n");
     return 2;
 }
