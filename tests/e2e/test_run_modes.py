@@ -5,6 +5,7 @@ import time
 import unittest
 
 from quillet_wine import DesktopTestCase, windows_path
+from saver_watch import SAVER_CLASS
 
 # Argument texts as they follow the program name; %d becomes a live top-level window.
 REFUSED = [
@@ -66,6 +67,8 @@ class RunModesTest(DesktopTestCase):
             with self.subTest(args.decode("latin-1")):
                 proc = self.desk.start_exact(self.command(args))
                 self.assertEqual(self.end_full_screen_run(proc), 0)
+                # Ending with 0 alone would also pass a run that never opened its window.
+                self.assertIn(SAVER_CLASS, [cls for _, cls in proc.windows])
 
     def end_full_screen_run(self, proc, timeout=90):
         """Waits for the run to end, pressing a key now and then: a run whose saver window
