@@ -7,8 +7,9 @@ version, the same on every version, so a user can look up whether their system r
     /a            95 family: the stand-in changer is called, 0; elsewhere -1, nothing called
     password      95 family only: a refused password keeps the run, an accepted one ends it
 
-Under ctest each pass checks the 95 family and one NT version on its own build. Run by hand
-(make compat) it checks every version on both builds and writes the table as Markdown:
+Under ctest the 32-bit pass checks the 95 family and Windows 10, the 64-bit pass Windows 10.
+Run by hand (make compat) it checks every version on both builds and writes the table as
+Markdown:
 
     python3 tests/e2e/test_versions.py --table dist/compatibility.md
 """
