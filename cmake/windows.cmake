@@ -15,8 +15,18 @@ set(QUILLET_WIN_LINK_OPTIONS
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 set_property(SOURCE resources/quillet.rc APPEND PROPERTY COMPILE_DEFINITIONS QUILLET_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} QUILLET_VERSION_MINOR=${PROJECT_VERSION_MINOR} QUILLET_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.manifest)
-set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK})
+# The manifest names the program with the version resource's four numbers and the processor
+# of this build, so each build writes its own from the one template.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(QUILLET_MANIFEST_ARCHITECTURE amd64)
+else()
+    set(QUILLET_MANIFEST_ARCHITECTURE x86)
+endif()
+set(QUILLET_MANIFEST_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+configure_file(resources/quillet.manifest.in ${CMAKE_BINARY_DIR}/resources/quillet.manifest @ONLY)
+set_property(SOURCE resources/quillet.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/resources)
+file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc)
+set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK} ${CMAKE_BINARY_DIR}/resources/quillet.manifest)
 
 add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")
