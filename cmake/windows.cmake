@@ -4,12 +4,16 @@ enable_language(RC)
 # A .scr must run on a plain Windows 95-era installation: static runtime, no C++ exceptions
 # or RTTI of our own, GUI subsystem, OS and subsystem version 4.0.
 set(QUILLET_WIN_COMPILE_OPTIONS -Wall -Wextra -fno-exceptions -fno-rtti -Os)
+# Two builds of one commit give the same bytes wherever and whenever they run: no link time in
+# the PE header, and no folder of the machine that built it in the file.
+list(APPEND QUILLET_WIN_COMPILE_OPTIONS -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+     -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 # The C++ library switches stdio to MinGW's own printf and scanf, which are large and import
 # Unicode functions that Windows 95 only stubs. The saver's two sscanf patterns and two
 # fprintf lines are served as well by msvcrt's: take stdio.h first, before that switch.
 set(QUILLET_PRODUCT_COMPILE_OPTIONS -D__USE_MINGW_ANSI_STDIO=0 -include stdio.h)
 set(QUILLET_WIN_LINK_OPTIONS
-    -static -static-libgcc -static-libstdc++ -mwindows -s
+    -static -static-libgcc -static-libstdc++ -mwindows -s -Wl,--no-insert-timestamp
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
 
