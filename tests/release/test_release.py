@@ -48,7 +48,7 @@ class ReleasePackageTest(unittest.TestCase):
     def test_every_entry_has_the_same_time_and_permissions(self):
         first = self.infos[0].date_time
         self.assertEqual({(i.date_time, i.create_system, i.external_attr) for i in self.infos},
-                         {(first, 3, 0o644 << 16)})
+                         {(first, 3, 0o100644 << 16)})
 
     def test_sha256sums_holds_the_hashes_of_the_three_files(self):
         names = SAVERS + (os.path.basename(self.path),)

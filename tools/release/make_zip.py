@@ -16,6 +16,8 @@ MEMBERS = ("quillet.scr", "quillet64.scr")
 # The earliest time a zip entry can hold, for a package made without a date.
 ZIP_EPOCH = 315532800
 UNIX = 3
+# A regular file that everyone may read and only its owner change.
+FILE_MODE = 0o100644
 
 
 def windows_text(text):
@@ -26,7 +28,7 @@ def add_file(archive, name, data, date):
     info = zipfile.ZipInfo(name, time.gmtime(max(date, ZIP_EPOCH))[:6])
     info.compress_type = zipfile.ZIP_DEFLATED
     info.create_system = UNIX
-    info.external_attr = 0o644 << 16
+    info.external_attr = FILE_MODE << 16
     archive.writestr(info, data)
 
 
