@@ -1,7 +1,8 @@
 # Front door: every target calls CMake and ctest.
 #   make test  installs what is missing, builds all three builds and runs every test
-#   make dist  leaves dist/quillet.scr (32-bit), dist/quillet64.scr (64-bit) and the release
-#              package dist/quillet-<version>.zip
+#   make dist  leaves dist/quillet.scr (32-bit), dist/quillet64.scr (64-bit), the release
+#              package dist/quillet-<version>.zip and their hashes, dist/SHA256SUMS; two runs
+#              of one commit give the same bytes
 #   make bench measures the saver under Wine against a reference (a few minutes; not in test)
 #   make soak  runs quillet.scr for 20 000 fast steps and prints its memory (minutes; not in test)
 #   make demo  shows the saver running under Wine
@@ -12,6 +13,9 @@ DIST    ?= dist
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE   := cmake
 CTEST_ARGS ?=
+# The release package's entries carry the commit's date, so that it does not depend on when
+# it was made.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 DEMO_ARGS ?=
 
 .PHONY: all deps dist test demo bench compat soak clean win32 win64 native fuzz-long
@@ -43,8 +47,9 @@ dist: win32 win64
 	cp $(BUILD)/win32/quillet.scr $(DIST)/quillet.scr
 	cp $(BUILD)/win64/quillet.scr $(DIST)/quillet64.scr
 	python3 tools/release/make_zip.py --dist $(DIST) --version-file $(BUILD)/win32/version.txt \
-	    --readme tools/release/README.txt
+	    --readme tools/release/README.txt --date $(or $(SOURCE_DATE_EPOCH),0)
 	@ls -l $(DIST)/quillet.scr $(DIST)/quillet64.scr
+	@cat $(DIST)/SHA256SUMS
 
 # ctest does not show what a skipped test printed; its reason is repeated once after the run.
 test: dist native

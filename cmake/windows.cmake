@@ -4,19 +4,33 @@ enable_language(RC)
 # A .scr must run on a plain Windows 95-era installation: static runtime, no C++ exceptions
 # or RTTI of our own, GUI subsystem, OS and subsystem version 4.0.
 set(QUILLET_WIN_COMPILE_OPTIONS -Wall -Wextra -fno-exceptions -fno-rtti -Os)
+# Two builds of one commit give the same bytes wherever and whenever they run: no link time in
+# the PE header, and no folder of the machine that built it in the file.
+list(APPEND QUILLET_WIN_COMPILE_OPTIONS -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+     -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 # The C++ library switches stdio to MinGW's own printf and scanf, which are large and import
 # Unicode functions that Windows 95 only stubs. The saver's two sscanf patterns and two
 # fprintf lines are served as well by msvcrt's: take stdio.h first, before that switch.
 set(QUILLET_PRODUCT_COMPILE_OPTIONS -D__USE_MINGW_ANSI_STDIO=0 -include stdio.h)
 set(QUILLET_WIN_LINK_OPTIONS
-    -static -static-libgcc -static-libstdc++ -mwindows -s
+    -static -static-libgcc -static-libstdc++ -mwindows -s -Wl,--no-insert-timestamp
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 set_property(SOURCE resources/quillet.rc APPEND PROPERTY COMPILE_DEFINITIONS QUILLET_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} QUILLET_VERSION_MINOR=${PROJECT_VERSION_MINOR} QUILLET_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.manifest)
-set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK})
+# The manifest names the program with the version resource's four numbers and the processor
+# of this build, so each build writes its own from the one template.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(QUILLET_MANIFEST_ARCHITECTURE amd64)
+else()
+    set(QUILLET_MANIFEST_ARCHITECTURE x86)
+endif()
+set(QUILLET_MANIFEST_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+configure_file(resources/quillet.manifest.in ${CMAKE_BINARY_DIR}/resources/quillet.manifest @ONLY)
+set_property(SOURCE resources/quillet.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/resources)
+file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.rc)
+set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK} ${CMAKE_BINARY_DIR}/resources/quillet.manifest)
 
 add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")

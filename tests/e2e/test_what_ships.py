@@ -1,7 +1,8 @@
 """What a user gets: the built .scr files are read as PE images (no Wine needed) and every
 import is checked against the functions Windows 98 provides, so a runtime function that only
 newer systems export cannot slip into the saver unnoticed. The application manifest is read
-back too: it may declare the display-scale awareness and nothing else."""
+back too: it may declare the display-scale awareness and nothing else, and names the program
+with the processor of each build and the file's own version."""
 
 import os
 import struct
@@ -49,8 +50,10 @@ X64_RUNTIME = {
 # switch off the file virtualization that lets the 32-bit saver keep its settings in the system
 # folder; a dependency on the version 6 common controls would change the dialog's look.
 RT_MANIFEST = 24
+RT_VERSION = 16
 MANIFEST = {
     "{urn:schemas-microsoft-com:asm.v1}assembly": "",
+    "{urn:schemas-microsoft-com:asm.v1}assemblyIdentity": "",
     "{urn:schemas-microsoft-com:asm.v3}application": "",
     "{urn:schemas-microsoft-com:asm.v3}windowsSettings": "",
     "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware": "true/pm",
@@ -186,6 +189,25 @@ class WhatShipsTest(unittest.TestCase):
                 self.assertEqual(root.get("manifestVersion"), "1.0")
                 found = {element.tag: (element.text or "").strip() for element in root.iter()}
                 self.assertEqual(found, MANIFEST)
+
+
+    def test_both_savers_name_themselves_with_their_processor_and_file_version(self):
+        for name, processor in (("quillet.scr", "x86"), ("quillet64.scr", "amd64")):
+            with self.subTest(name):
+                image = self.dist(name)
+                identity = ElementTree.fromstring(image.resource(RT_MANIFEST, 1))[0]
+                self.assertEqual(identity.tag, "{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")
+                self.assertEqual(identity.attrib, {
+                    "type": "win32", "name": "Quillet.ScreenSaver",
+                    "version": file_version(image.resource(RT_VERSION, 1)),
+                    "processorArchitecture": processor})
+
+
+def file_version(resource):
+    """'a.b.c.d' from the fixed part of a version resource."""
+    at = resource.index(struct.pack("<I", 0xFEEF04BD))
+    most, least = struct.unpack_from("<II", resource, at + 8)
+    return "%d.%d.%d.%d" % (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
 
 
 if __name__ == "__main__":

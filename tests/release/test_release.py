@@ -1,8 +1,10 @@
 """The release package in dist: exactly the two .scr files, byte for byte the ones beside it,
-and a README.txt for Windows users; its name carries the version of the .scr files' version
-resources and of the project."""
+and a README.txt for Windows users, in that order, all with one time and the same permissions;
+its name carries the version of the .scr files' version resources and of the project, and
+SHA256SUMS beside it holds the hashes of all three."""
 
 import glob
+import hashlib
 import os
 import re
 import struct
@@ -34,13 +36,25 @@ class ReleasePackageTest(unittest.TestCase):
         with zipfile.ZipFile(cls.path) as archive:
             cls.members = {name: archive.read(name) for name in archive.namelist()}
             cls.names = archive.namelist()
+            cls.infos = archive.infolist()
 
     def dist_file(self, name):
         with open(os.path.join(self.dist, name), "rb") as f:
             return f.read()
 
-    def test_holds_the_two_savers_and_the_readme_only(self):
-        self.assertEqual(sorted(self.names), ["README.txt", "quillet.scr", "quillet64.scr"])
+    def test_holds_the_two_savers_and_the_readme_only_in_a_fixed_order(self):
+        self.assertEqual(self.names, ["quillet.scr", "quillet64.scr", "README.txt"])
+
+    def test_every_entry_has_the_same_time_and_permissions(self):
+        first = self.infos[0].date_time
+        self.assertEqual({(i.date_time, i.create_system, i.external_attr) for i in self.infos},
+                         {(first, 3, 0o100644 << 16)})
+
+    def test_sha256sums_holds_the_hashes_of_the_three_files(self):
+        names = SAVERS + (os.path.basename(self.path),)
+        expected = "".join("%s  %s\n" % (hashlib.sha256(self.dist_file(name)).hexdigest(), name)
+                           for name in names)
+        self.assertEqual(self.dist_file("SHA256SUMS").decode("ascii"), expected)
 
     def test_savers_are_byte_identical_to_the_built_ones(self):
         for name in SAVERS:
