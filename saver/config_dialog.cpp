@@ -101,13 +101,13 @@ void DescribeFailure(const SaveFailure& failure, char* reason, DWORD size) {
     }
 }
 
-// The file lives wherever the current folder is, so the message names it in full: a user who
-// sees it knows which folder to fix, and can still press Cancel or try again.
+// The file may be the current folder's or the user's own copy, so the message names it in
+// full: a user who sees it knows which folder to fix, and can still press Cancel or try again.
 void ReportSaveFailure(HWND dialog, const SaveFailure& failure) {
     char path[MAX_PATH];
-    DWORD length = GetFullPathNameA(kSettingsFileName, sizeof(path), path, nullptr);
+    DWORD length = GetFullPathNameA(failure.file, sizeof(path), path, nullptr);
     if (length == 0 || length >= sizeof(path)) {
-        lstrcpynA(path, kSettingsFileName, sizeof(path));
+        lstrcpynA(path, failure.file, sizeof(path));
     }
     char reason[256];
     DescribeFailure(failure, reason, sizeof(reason));

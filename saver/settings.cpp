@@ -1,18 +1,18 @@
-// Reader and writer of the settings file. The file is opened in binary mode and the line
-// rules are applied here, so the same bytes read the same way on Windows and in native tests.
+// Reader and writer of the settings file, and the choice between the current folder's file and
+// the user's own copy. The file is opened in binary mode and the line rules are applied here,
+// so the same bytes read the same way on Windows and in native tests.
 #include "saver/settings.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <unistd.h>
 #endif
-
-#include "saver/bird_saver.h"
 
 namespace {
 
@@ -84,6 +84,14 @@ void NoteFailure(SaveFailure* failure) {
 #endif
 }
 
+// Named before the write starts, so that every way a write can fail reports which file it was.
+void NameFile(SaveFailure* failure, const char* path) {
+    size_t length = std::strlen(path);
+    if (failure != nullptr && length < sizeof(failure->file)) {
+        std::memcpy(failure->file, path, length + 1);
+    }
+}
+
 // Sets the file's length; nothing may wait in the stream's buffer.
 bool CutFile(FILE* file, long length) {
 #ifdef _WIN32
@@ -149,6 +157,7 @@ bool WriteSettingsFile(const char* path, int32_t delay, int32_t birdCount, SaveF
         file = std::fopen(path, "w+b");
         created = true;
     }
+    NameFile(failure, path);
     if (file == nullptr) {
         NoteFailure(failure);
         return false;
@@ -167,10 +176,90 @@ bool WriteSettingsFile(const char* path, int32_t delay, int32_t birdCount, SaveF
     return saved;
 }
 
-void LoadSettings(BirdSaver& saver) {
-    ReadSettingsFile(kSettingsFileName, saver.delay, saver.birdCount);
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
 }
 
-bool SaveSettings(const BirdSaver& saver, SaveFailure* failure) {
-    return WriteSettingsFile(kSettingsFileName, saver.delay, saver.birdCount, failure);
+// A folder named from a drive's root or a network share. A relative APPDATA would put the
+// user's copy under the current folder, the very place the shared file lives.
+bool IsFullPath(const char* path) {
+    bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                 path[1] == ':' && IsSeparator(path[2]);
+    return drive || IsSeparator(path[0]);
+}
+
+// Adds text to the path; false when the path and its NUL would no longer fit.
+bool Append(char (&path)[kSettingsPathSize], size_t& length, const char* text) {
+    size_t more = std::strlen(text);
+    if (length + more >= sizeof(path)) {
+        return false;
+    }
+    std::memcpy(path + length, text, more + 1);
+    length += more;
+    return true;
+}
+
+// A file the system knows of, even one this user may not open, counts as there.
+bool FileExists(const char* path) {
+    ClearErrors();
+    FILE* file = std::fopen(path, "rb");
+    if (file != nullptr) {
+        std::fclose(file);
+        return true;
+    }
+    return errno != ENOENT && errno != ENOTDIR;
+}
+
+}  // namespace
+
+SettingsPlaces FindSettingsPlaces(const char* appData) {
+    SettingsPlaces places;
+    if (appData == nullptr || !IsFullPath(appData)) {
+        return places;
+    }
+    // Joined with the separator the folder's own name uses, so the path reads one way.
+    const char* separator = "/";
+    for (const char* c = appData; *c != '\0'; c++) {
+        if (*c == '\\') {
+            separator = "\\";
+        }
+    }
+    size_t length = 0;
+    bool fits = Append(places.userFolder, length, appData);
+    if (fits && !IsSeparator(appData[length - 1])) {
+        fits = Append(places.userFolder, length, separator);
+    }
+    fits = fits && Append(places.userFolder, length, kUserSettingsFolder);
+    std::memcpy(places.userFile, places.userFolder, length + 1);
+    fits = fits && Append(places.userFile, length, separator) &&
+           Append(places.userFile, length, kSettingsFileName);
+    if (!fits) {
+        return SettingsPlaces();
+    }
+    places.userFileExists = FileExists(places.userFile);
+    return places;
+}
+
+const char* SettingsFileToRead(const SettingsPlaces& places) {
+    return places.userFileExists ? places.userFile : kSettingsFileName;
+}
+
+bool SaveSettingsTo(const SettingsPlaces& places, int32_t delay, int32_t birdCount,
+                    const SaveOperations& operations, SaveFailure* failure) {
+    SaveFailure unused;
+    SaveFailure* why = failure != nullptr ? failure : &unused;
+    if (operations.writeFile(SettingsFileToRead(places), delay, birdCount, why)) {
+        return true;
+    }
+    // Only a lasting refusal moves this user's settings for good. A full disk or a file another
+    // program holds open passes, and a copy made then would hide the shared file ever after.
+    bool refused = !places.userFileExists && why->systemError == kAccessDenied;
+    if (!refused || places.userFile[0] == '\0') {
+        return false;
+    }
+    operations.makeFolder(places.userFolder);
+    *why = SaveFailure();
+    return operations.writeFile(places.userFile, delay, birdCount, why);
 }

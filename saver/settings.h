@@ -1,5 +1,7 @@
-// The settings file "quilet01.ini": two lines, "Delay = n" and "CharNumber = n", read from and
-// written to the process's current directory.
+// The settings file "quilet01.ini": two lines, "Delay = n" and "CharNumber = n". Everyone's
+// copy lives in the process's current folder; a user who may not write there keeps a copy of
+// their own in a "Quillet" folder under the folder APPDATA names. This reads and writes either
+// file and decides which one a read or a save takes.
 #pragma once
 
 #include <cstdint>
@@ -7,25 +9,59 @@
 class BirdSaver;
 
 constexpr const char* kSettingsFileName = "quilet01.ini";
+constexpr const char* kUserSettingsFolder = "Quillet";
 constexpr int32_t kDefaultDelay = 200;
 constexpr int32_t kDefaultBirdCount = 3;
 
+// Room for the user's copy's full name and its terminating NUL: the system's MAX_PATH.
+constexpr int kSettingsPathSize = 260;
+// The system's code for a file or folder the user may not write (ERROR_ACCESS_DENIED).
+constexpr int kAccessDenied = 5;
+
 // Why a save failed: the system's own error code where the system gave one (0 where it gave
-// none, as for a disk that filled up), and the run-time library's errno value.
+// none, as for a disk that filled up), the run-time library's errno value, and the file that
+// could not be written.
 struct SaveFailure {
     int systemError = 0;
     int runtimeError = 0;
+    char file[kSettingsPathSize] = {};
 };
 
-// Overrides delay and birdCount with what the file gives; a setting the file does not give,
-// or a file that cannot be opened, keeps the value the caller put there.
+// The two files the settings may live in. The user's copy has a name only where APPDATA
+// names a folder; then userFolder is that folder's "Quillet" and userFile the copy in it.
+struct SettingsPlaces {
+    char userFolder[kSettingsPathSize] = {};
+    char userFile[kSettingsPathSize] = {};
+    bool userFileExists = false;
+};
+
+// How a save reaches the disk: the Windows layer passes the real operations, tests stand-ins.
+struct SaveOperations {
+    bool (*writeFile)(const char* path, int32_t delay, int32_t birdCount, SaveFailure* failure);
+    void (*makeFolder)(const char* path);
+};
+
+// Names the user's copy under appData and looks whether it exists. Without a folder to put
+// it in (appData null, empty, not a full path, or too long) there is no user copy.
+SettingsPlaces FindSettingsPlaces(const char* appData);
+// The user's copy once it exists, otherwise the current folder's file.
+const char* SettingsFileToRead(const SettingsPlaces& places);
+// Writes the file a read would take. Where that is the current folder's file and the system
+// refuses it for lack of permission, the user's copy is made instead, as Windows' own
+// redirection does for old programs; any other failure is reported, not worked around.
+bool SaveSettingsTo(const SettingsPlaces& places, int32_t delay, int32_t birdCount,
+                    const SaveOperations& operations, SaveFailure* failure);
+
+// The file this user's settings come from and go to (Windows only): FindSettingsPlaces on
+// APPDATA. LoadSettings overrides delay and birdCount with what the file gives; a setting the
+// file does not give, or a file that cannot be opened, keeps the value the caller put there.
+// SaveSettings answers whether the settings were written; when they were not, *failure, if
+// given, says why and where.
 void LoadSettings(BirdSaver& saver);
-// Replaces the file with the two settings and answers whether all of it was written. When it
-// was not, the file keeps its earlier content (a file that did not exist is not left behind)
-// and *failure, if given, says why.
 bool SaveSettings(const BirdSaver& saver, SaveFailure* failure);
 
-// The same on a named file, for callers (and tests) that do not work in the current directory.
+// The reader and writer of one named file. A write that fails leaves the file with its earlier
+// content (a file that did not exist is not left behind); *failure, if given, says why.
 void ReadSettingsFile(const char* path, int32_t& delay, int32_t& birdCount);
 bool WriteSettingsFile(const char* path, int32_t delay, int32_t birdCount,
                        SaveFailure* failure = nullptr);

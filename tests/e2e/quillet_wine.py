@@ -50,6 +50,7 @@ start fails its scenario.
 
 import ctypes
 import ctypes.util
+import glob
 import os
 import select
 import shutil
@@ -280,9 +281,9 @@ class ParentWindow:
 
 class WineDesktop:
     """Context manager: a private Xvfb display, the shared prefix with its registry as set
-    up, a Wine virtual desktop of 1024x768 on that display, and a fresh working directory
-    (`dir`, the current directory of every program started). On exit every process it
-    started is ended, whatever happened."""
+    up and no user's copy of the settings, a Wine virtual desktop of 1024x768 on that display,
+    and a fresh working directory (`dir`, the current directory of every program started).
+    On exit every process it started is ended, whatever happened."""
 
     def __init__(self, prefix=None, keep_dir=False, display=None):
         """display: an X display to show the virtual desktop on (a person's screen) instead
@@ -297,6 +298,7 @@ class WineDesktop:
         self._xvfb = None
         self._processes = []
         self._serial = 0
+        self._appdata = None
 
     # -- lifecycle --------------------------------------------------------------------
 
@@ -306,6 +308,7 @@ class WineDesktop:
         try:
             self._stop_wineserver()
             _restore_registry(self.prefix)
+            _remove_user_settings(self.prefix)
             if self.display is None:
                 self._xvfb, self.display = start_xvfb()
             self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
@@ -357,6 +360,25 @@ class WineDesktop:
         if build_bits() == 32 and os.path.isdir(wow):
             return wow
         return os.path.join(windows, "system32")
+
+    @property
+    def appdata(self):
+        """The Unix path of the folder APPDATA names for the prefix's user, where the saver
+        keeps a user's own copy of the settings (in its "Quillet" folder)."""
+        drive, _, rest = self.appdata_windows.partition(":")
+        return os.path.realpath(os.path.join(self.prefix, "dosdevices", drive.lower() + ":",
+                                             *rest.strip("\\").split("\\")))
+
+    @property
+    def appdata_windows(self):
+        """APPDATA as the programs see it, e.g. C:\\users\\root\\AppData\\Roaming."""
+        if self._appdata is None:
+            result = subprocess.run(["wine", "cmd", "/c", "echo %APPDATA%"], env=self.env,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, timeout=DEFAULT_TIMEOUT,
+                                    check=True)
+            self._appdata = result.stdout.decode("latin-1").strip()
+        return self._appdata
 
     def helper(self, name):
         """Full path of a Windows test helper, e.g. helper("parent_window.exe")."""
@@ -692,6 +714,13 @@ def _restore_registry(prefix):
     pristine = _pristine_dir(prefix)
     for name in REGISTRY_FILES:
         shutil.copy2(os.path.join(pristine, name), os.path.join(prefix, name))
+
+
+def _remove_user_settings(prefix):
+    """Removes the user's own copy of the settings a scenario may have left in the prefix."""
+    for folder in glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming",
+                                         "Quillet")):
+        shutil.rmtree(folder)
 
 
 def setup_prefix(prefix):

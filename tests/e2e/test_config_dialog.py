@@ -1,16 +1,18 @@
 """The settings dialog under Wine: what its boxes show, what OK, Enter, Cancel and Escape do
-to the settings file, what OK does when the file cannot be written, how the spin arrows step,
-and which window owns the dialog. The boxes are read back through dialog_probe.exe, not only
-from the file."""
+to the settings file, what OK does when the file cannot be written (the user's own copy under
+APPDATA, or a message where there is none), how the spin arrows step, and which window owns
+the dialog. The boxes are read back through dialog_probe.exe, not only from the file."""
 
 import contextlib
 import os
 import shutil
 import subprocess
+import time
 import unittest
 
-from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, wait_until, windows_path
-from saver_watch import wait_settings_dialog
+from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, command_line, wait_until, windows_path
+from saver_watch import (end_with_key, listing, start_traced, wait_full_screen_keyboard,
+                         wait_settings_dialog, wait_steps)
 
 SETTINGS = "quilet01.ini"
 DELAY_BOX = 1000
@@ -18,10 +20,22 @@ COUNT_BOX = 1001
 OK = 1
 CANCEL = 2
 MESSAGE_CAPTION = "Quillet"  # the message box that says a save failed
+USER_FOLDER = "Quillet"  # under APPDATA: the user's own copy of the settings
+# Wine gives every program it starts from Linux the prefix's APPDATA; a program started by
+# another inherits its environment, so this launcher runs the saver without one.
+WITHOUT_APPDATA = "cmd /c set APPDATA=&& "
 
 
 def settings_bytes(delay, count):
     return b"Delay = %d\r\nCharNumber = %d\r\n" % (delay, count)
+
+
+def contents(path):
+    """The file's bytes, or None where there is no file."""
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
 
 
 class ConfigDialogTest(DesktopTestCase):
@@ -30,6 +44,8 @@ class ConfigDialogTest(DesktopTestCase):
         self.path = os.path.join(self.desk.dir, SETTINGS)
         if os.path.exists(self.path):
             os.remove(self.path)
+        self.user_copy = os.path.join(self.desk.appdata, USER_FOLDER, SETTINGS)
+        shutil.rmtree(os.path.dirname(self.user_copy), ignore_errors=True)
 
     # -- helpers ------------------------------------------------------------------------
 
@@ -51,12 +67,13 @@ class ConfigDialogTest(DesktopTestCase):
         return dict(line.split("=", 1) for line in self.probe("show").splitlines())
 
     @contextlib.contextmanager
-    def open_dialog(self, *args, cwd=None, scr=None):
+    def open_dialog(self, *args, cwd=None, scr=None, appdata=True):
         """Starts a settings run of scr (default the saver under test) in folder cwd (default
-        the context's) and waits until its dialog is visible with its boxes filled and takes
-        the keys. A dialog that a failed check left open is cancelled on the way out, so the
-        next case does not find it instead of its own."""
-        proc = self.desk.start(scr or self.desk.scr, *(args or ("/c",)), cwd=cwd)
+        the context's), without APPDATA if asked, and waits until its dialog is visible with
+        its boxes filled and takes the keys. A dialog that a failed check left open is
+        cancelled on the way out, so the next case does not find it instead of its own."""
+        text = command_line((scr or self.desk.scr,) + (args or ("/c",)))
+        proc = self.desk.start_exact(text if appdata else WITHOUT_APPDATA + text, cwd=cwd)
         try:
             self.shown()
             wait_settings_dialog(self.desk)
@@ -168,43 +185,130 @@ class ConfigDialogTest(DesktopTestCase):
         self.assertEqual(self.read_settings(), settings_bytes(1000, 2))
 
     def test_a_save_that_fails_says_why_and_keeps_the_dialog_open(self):
-        # A read-only file, and a folder nobody may write (the system folder, for most users).
+        # A read-only file and a folder nobody may write (the system folder, for most users),
+        # for a user without APPDATA; and a user whose own folder is closed as well.
+        content = settings_bytes(300, 5) + b"kept\r\n"
+        locked = os.path.join(self.desk.dir, "locked folder")
+        user_folder = os.path.dirname(self.user_copy)
+        user_name = "%s\\%s\\%s" % (self.desk.appdata_windows, USER_FOLDER, SETTINGS)
+        cases = [  # (name, folder, earlier file, APPDATA, what the message names)
+            ("read-only file", self.desk.dir, content, False, "shared"),
+            ("locked folder", locked, None, False, "shared"),
+            ("locked folder and user folder", locked, None, True, "user"),
+        ]
+        for name, folder, earlier, appdata, named in cases:
+            with self.subTest(name):
+                self.setUp()
+                path = self.place_settings(folder, earlier)
+                undo = self.make_unwritable(path if earlier is not None else folder)
+                if named == "user":
+                    os.makedirs(user_folder)
+                    undo = self.make_unwritable(user_folder)
+                with self.open_dialog(cwd=folder, appdata=appdata) as proc:
+                    self.probe("set", DELAY_BOX, "700")
+                    self.probe("press", OK)
+                    text = self.failure_message()
+                    self.assertIn(windows_path(path) if named == "shared" else user_name, text)
+                    self.assertIn("denied", text.lower())  # the system's reason
+                    self.desk.key("Return")
+                    wait_until(lambda: not self.message_box(), 30,
+                               what="the message box to close")
+                    # Still open with what the user typed; both files are as they were.
+                    self.assertEqual(self.shown()["delay"], "700")
+                    self.assertTrue(self.desk.is_running(proc))
+                    self.assertEqual(contents(path), earlier)
+                    self.assertIsNone(contents(self.user_copy))
+                    # Once the file named can be written, a second OK saves and closes.
+                    undo()
+                    self.probe("press", OK)
+                    self.finish(proc)
+                saved = self.user_copy if named == "user" else path
+                self.assertEqual(contents(saved), settings_bytes(700, 5 if earlier else 3))
+
+    def test_a_user_who_may_not_write_the_folder_keeps_a_copy_of_their_own(self):
+        # The same closed places with APPDATA set, as every user profile has it: OK writes the
+        # user's own copy instead and closes, and from then on that copy is the one used.
         content = settings_bytes(300, 5) + b"kept\r\n"
         locked = os.path.join(self.desk.dir, "locked folder")
         cases = [("read-only file", self.desk.dir, content), ("locked folder", locked, None)]
         for name, folder, earlier in cases:
             with self.subTest(name):
-                os.makedirs(folder, exist_ok=True)
-                path = os.path.join(folder, SETTINGS)
-                if earlier is not None:
-                    self.write_settings(earlier)
+                self.setUp()
+                path = self.place_settings(folder, earlier)
                 undo = self.make_unwritable(path if earlier is not None else folder)
+                before = listing(self.desk.appdata)
                 with self.open_dialog(cwd=folder) as proc:
-                    self.probe("set", DELAY_BOX, "700")
+                    self.probe("set", DELAY_BOX, "100")
+                    self.probe("set", COUNT_BOX, "0")
                     self.probe("press", OK)
-                    text = self.failure_message()
-                    self.assertIn(windows_path(path), text)
-                    self.assertIn("denied", text.lower())  # the system's reason
-                    self.desk.key("Return")
-                    wait_until(lambda: not self.desk.find_window("#32770", MESSAGE_CAPTION),
-                               30, what="the message box to close")
-                    # Still open with what the user typed; the file is as it was.
-                    self.assertEqual(self.shown()["delay"], "700")
-                    self.assertTrue(self.desk.is_running(proc))
-                    self.assertEqual(os.path.exists(path), earlier is not None)
-                    if earlier is not None:
-                        self.assertEqual(self.read_settings(), earlier)
-                    # Once the file can be written, a second OK saves and closes.
-                    undo()
+                    wait_until(lambda: not self.desk.is_running(proc) or self.message_box(), 60,
+                               what="the dialog to close")
+                    self.assertIsNone(self.message_box(), "a message instead of the user's copy")
+                    self.finish(proc)
+                self.assertEqual(contents(self.user_copy), settings_bytes(100, 0))
+                self.assertEqual(contents(path), earlier)
+                added = set(listing(self.desk.appdata)) - set(before)
+                self.assertEqual(added, {USER_FOLDER, os.path.join(USER_FOLDER, SETTINGS)})
+                # No birds: the copy's CharNumber 0 wins over the shared file's 5 (or the
+                # default 3).
+                self.assertFalse(self.full_screen_draws(folder), "the user's copy was not read")
+                if earlier is None:
+                    continue
+                # Once it exists the copy is the one shown and written, even where the shared
+                # file could be; deleting it brings the shared settings back.
+                undo()
+                with self.open_dialog(cwd=folder) as proc:
+                    self.assertEqual(self.shown()["delay"], "100")  # the spin shows 0 as 1
+                    self.probe("set", COUNT_BOX, "7")
                     self.probe("press", OK)
                     self.finish(proc)
-                with open(path, "rb") as f:
-                    self.assertEqual(f.read(), settings_bytes(700, 5 if earlier else 3))
+                self.assertEqual(contents(self.user_copy), settings_bytes(100, 7))
+                self.assertEqual(contents(path), earlier)
+                os.remove(self.user_copy)
+                with self.open_dialog(cwd=folder) as proc:
+                    shown = self.shown()
+                    self.assertEqual((shown["delay"], shown["count"]), ("300", "5"))
+                    self.probe("press", CANCEL)
+                    self.finish(proc)
+
+    def place_settings(self, folder, content):
+        """Leaves folder with a settings file of content (None: none); returns its path."""
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, SETTINGS)
+        if content is None:
+            with contextlib.suppress(FileNotFoundError):
+                os.remove(path)
+        else:
+            with open(path, "wb") as f:
+                f.write(content)
+        return path
+
+    def full_screen_draws(self, folder):
+        """Runs the saver full screen in folder for a few steps of its flock; whether it drew
+        anything over the frozen desktop."""
+        still = wait_until(self.still_screen, 60, 0.3, "a still desktop")
+        proc = start_traced(self.desk, "/s", cwd=folder)
+        try:
+            wait_full_screen_keyboard(self.desk)
+            wait_steps(proc, 5)
+            drawn = self.desk.screenshot().rgb != still.rgb
+        finally:
+            code = end_with_key(self.desk, proc)
+        self.assertEqual(code, 0)
+        return drawn
+
+    def still_screen(self):
+        first = self.desk.screenshot()
+        time.sleep(0.5)
+        second = self.desk.screenshot()
+        return second if second.rgb == first.rgb else None
+
+    def message_box(self):
+        return self.desk.find_window("#32770", MESSAGE_CAPTION)
 
     def failure_message(self):
         """The text of the message box that reports a failed save, once it is shown."""
-        box = wait_until(lambda: self.desk.find_window("#32770", MESSAGE_CAPTION), 60,
-                         what="the message box of the failed save")
+        box = wait_until(self.message_box, 60, what="the message box of the failed save")
         return self.desk.probe("children", str(box["hwnd"])) or ""
 
     def make_unwritable(self, path):

@@ -18,7 +18,8 @@ WINDOWS_98 = {
         GetProcAddress GetStartupInfoA GetSystemDirectoryA GetTickCount GetVersionExA
         InitializeCriticalSection LeaveCriticalSection LoadLibraryA RaiseException
         SetUnhandledExceptionFilter Sleep TlsGetValue UnhandledExceptionFilter VirtualProtect
-        VirtualQuery lstrcpynA lstrlenA""",
+        VirtualQuery lstrcpynA lstrlenA
+        CreateDirectoryA GetEnvironmentVariableA""",  # the user's own settings; Windows 95 has both
     "USER32.DLL": """CharNextA CreateWindowExA DefWindowProcA DialogBoxParamA DispatchMessageA EndDialog
         FindWindowA GetClientRect GetCursorPos GetDC GetDlgItem GetDlgItemInt
         GetForegroundWindow GetMessageA GetParent IsWindow KillTimer LoadBitmapA LoadIconA

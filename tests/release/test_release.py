@@ -67,7 +67,7 @@ class ReleasePackageTest(unittest.TestCase):
         self.assertEqual(readme.count(b"\n"), readme.count(b"\r\n"))
         self.assertNotIn(b"\r\r", readme)
         for fact in (b"quillet.scr", b"quillet64.scr", b"SysWOW64", b"quilet01.ini",
-                     b"Install", b"Uninstalling"):
+                     b"%APPDATA%\\Quillet", b"Install", b"Uninstalling"):
             with self.subTest(fact=fact):
                 self.assertIn(fact, readme)
 

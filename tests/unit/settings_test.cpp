@@ -1,5 +1,6 @@
-// The settings file: what the reader accepts, what the writer produces byte for byte, and
-// round trips between the two.
+// The settings file: what the reader accepts, what the writer produces byte for byte, round
+// trips between the two, and which file a read or a save takes: the user's own copy or the
+// current folder's.
 #include "saver/settings.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +13,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -43,7 +46,7 @@ void AsUnprivilegedUser(const std::function<void()>& work) {
 }
 
 class SettingsFile : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         char pattern[] = "/tmp/quillet-settings-XXXXXX";
         dir_ = mkdtemp(pattern);
@@ -56,9 +59,7 @@ protected:
         rmdir(dir_.c_str());
     }
 
-    void Write(const std::string& bytes) {
-        std::ofstream(path_, std::ios::binary) << bytes;
-    }
+    void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
     std::string Contents() {
         std::ifstream in(path_, std::ios::binary);
         std::ostringstream out;
@@ -102,12 +103,16 @@ TEST_F(SettingsFile, AcceptedForms) {
         {"Delay = 5 CharNumber = 9\r\n", 5, 3},  // one setting per line
         {"Delay = 0\r\nCharNumber = -2\r\n", 0, -2},
         {"Delay = -40\r\n", -40, 3},
-        {"CharNumber = 4", 200, 4},  // no line end on the last line
-        {"Delay = 300\nCharNumber = 6\n", 300, 6},  // lone LF line ends
+        {"CharNumber = 4", 200, 4},                   // no line end on the last line
+        {"Delay = 300\nCharNumber = 6\n", 300, 6},    // lone LF line ends
         {"Delay = 300\rCharNumber = 6\r\n", 300, 3},  // a lone CR is part of the line
-        {"Delay =\r250\r\n", 250, 3},  // ...and keeps the byte after it
-        {"Delay = 300\r\n\x1a" "Delay = 400\r\n", 300, 3},  // 0x1A ends the file
-        {"\x1a" "Delay = 400\r\n", 200, 3},
+        {"Delay =\r250\r\n", 250, 3},                 // ...and keeps the byte after it
+        {"Delay = 300\r\n\x1a"
+         "Delay = 400\r\n",
+         300, 3},  // 0x1A ends the file
+        {"\x1a"
+         "Delay = 400\r\n",
+         200, 3},
         {"Delay = 300\r\nCharNumber = 7\x1a\r\nDelay = 400\r\n", 300, 7},  // also after text
         {"junk\r\n\r\n\r\nCharNumber = 9\r\n", 200, 9},
         {std::string("Delay = 1\0 2\r\nCharNumber = 2\r\n", 30), 1, 2},  // a NUL ends the text
@@ -186,7 +191,8 @@ TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
     AsUnprivilegedUser([this] {
         SaveFailure failure;
         // A refused write reported as done is the fault this case is about.
-        if (WriteSettingsFile(path_.c_str(), 1, 1, &failure) || failure.systemError != EACCES) {
+        if (WriteSettingsFile(path_.c_str(), 1, 1, &failure) || failure.systemError != EACCES ||
+            failure.file != path_) {
             _exit(3);
         }
     });
@@ -255,6 +261,127 @@ TEST_F(SettingsFile, AWriteThatStopsPartWayLeavesTheFileAsItWas) {
             EXPECT_EQ(Contents(), c.earlier);
         }
     }
+}
+
+TEST(SettingsPlaces, TheUserCopyLivesInAQuilletFolderUnderAppData) {
+    struct Case {
+        const char* appData;
+        const char* userFile;  // "": no user copy
+    } cases[] = {
+        {R"(C:\Users\Ann\AppData\Roaming)", R"(C:\Users\Ann\AppData\Roaming\Quillet\quilet01.ini)"},
+        {R"(C:\Users\Ann\)", R"(C:\Users\Ann\Quillet\quilet01.ini)"},
+        {R"(d:\)", R"(d:\Quillet\quilet01.ini)"},
+        {R"(\\server\profiles\ann)", R"(\\server\profiles\ann\Quillet\quilet01.ini)"},
+        {"/home/ann/.config", "/home/ann/.config/Quillet/quilet01.ini"},
+        {nullptr, ""},  // Windows 95 without user profiles
+        {"", ""},
+        {"Roaming", ""},  // relative: it would lead back into the current folder
+        {R"(.\Roaming)", ""},
+        {"C:Roaming", ""},
+    };
+    for (const Case& c : cases) {
+        SettingsPlaces places = FindSettingsPlaces(c.appData);
+        EXPECT_STREQ(places.userFile, c.userFile) << (c.appData ? c.appData : "(unset)");
+        EXPECT_FALSE(places.userFileExists);
+        EXPECT_STREQ(SettingsFileToRead(places), kSettingsFileName);
+    }
+    // A name that would not fit is not cut short into some other folder.
+    std::string under = R"(\Quillet\quilet01.ini)";
+    std::string longest = "C:\\" + std::string(kSettingsPathSize - 1 - 3 - under.size(), 'a');
+    EXPECT_EQ(FindSettingsPlaces(longest.c_str()).userFile, longest + under);
+    longest += "a";
+    EXPECT_STREQ(FindSettingsPlaces(longest.c_str()).userFile, "");
+}
+
+TEST_F(SettingsFile, AReadTakesTheUserCopyOnceItExists) {
+    std::string folder = dir_ + "/Quillet";
+    SettingsPlaces places = FindSettingsPlaces(dir_.c_str());
+    EXPECT_STREQ(places.userFolder, folder.c_str());
+    EXPECT_FALSE(places.userFileExists);
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::string copy = folder + "/quilet01.ini";
+    std::ofstream(copy, std::ios::binary) << "CharNumber = 0\r\n";
+    places = FindSettingsPlaces(dir_.c_str());
+    EXPECT_TRUE(places.userFileExists);
+    EXPECT_EQ(SettingsFileToRead(places), copy);
+    std::remove(copy.c_str());
+    rmdir(folder.c_str());
+}
+
+// Stand-ins for the disk in the save rule's table: each write answers with the code the row
+// gives for that file, and every write and folder made is noted.
+struct FakeDisk {
+    int sharedError = 0;  // 0: the write goes through
+    int userError = 0;
+    std::vector<std::string> written;
+    std::vector<std::string> folders;
+};
+FakeDisk* gDisk = nullptr;
+
+bool FakeWrite(const char* path, int32_t, int32_t, SaveFailure* failure) {
+    bool shared = std::string(path) == kSettingsFileName;
+    gDisk->written.push_back(shared ? "shared" : "user");
+    int error = shared ? gDisk->sharedError : gDisk->userError;
+    std::strcpy(failure->file, path);
+    failure->systemError = error;
+    return error == 0;
+}
+
+void FakeMakeFolder(const char* path) {
+    gDisk->folders.push_back(path);
+}
+
+TEST(SettingsPlaces, ASaveFallsBackToTheUserCopyOnlyWhenRefusedForLackOfPermission) {
+    // The system's codes: access denied, disk full, sharing violation, lock violation.
+    constexpr int kRefused = 5, kDiskFull = 112, kSharing = 32, kLocked = 33;
+    constexpr const char* kAppData = R"(C:\Users\Ann\AppData\Roaming)";
+    struct Case {
+        bool appData;
+        bool copyExists;
+        int sharedError;
+        int userError;
+        std::vector<std::string> written;
+        bool saved;  // when not, the message names the last file written
+    } cases[] = {
+        {true, false, 0, 0, {"shared"}, true},
+        {true, false, kRefused, 0, {"shared", "user"}, true},
+        {true, false, kRefused, kDiskFull, {"shared", "user"}, false},
+        {true, false, kRefused, kRefused, {"shared", "user"}, false},
+        {true, false, kDiskFull, 0, {"shared"}, false},
+        {true, false, kSharing, 0, {"shared"}, false},
+        {true, false, kLocked, 0, {"shared"}, false},
+        {true, true, 0, 0, {"user"}, true},  // the copy, once there, is the one written
+        {true, true, 0, kRefused, {"user"}, false},
+        {true, true, 0, kDiskFull, {"user"}, false},
+        {false, false, 0, 0, {"shared"}, true},
+        {false, false, kRefused, 0, {"shared"}, false},
+        {false, false, kDiskFull, 0, {"shared"}, false},
+    };
+    for (const Case& c : cases) {
+        FakeDisk disk;
+        disk.sharedError = c.sharedError;
+        disk.userError = c.userError;
+        gDisk = &disk;
+        SettingsPlaces places = FindSettingsPlaces(c.appData ? kAppData : nullptr);
+        places.userFileExists = c.copyExists;
+        SaveFailure failure;
+        bool saved = SaveSettingsTo(places, 700, 0, {FakeWrite, FakeMakeFolder}, &failure);
+        std::string row = std::string(c.appData ? "APPDATA" : "no APPDATA") +
+                          (c.copyExists ? ", copy" : ", no copy") + ", shared " +
+                          std::to_string(c.sharedError) + ", user " + std::to_string(c.userError);
+        EXPECT_EQ(saved, c.saved) << row;
+        EXPECT_EQ(disk.written, c.written) << row;
+        bool fellBack = c.written.size() == 2;
+        EXPECT_EQ(disk.folders, fellBack ? std::vector<std::string>{places.userFolder}
+                                         : std::vector<std::string>{})
+            << row;
+        if (!c.saved) {
+            bool user = c.written.back() == "user";
+            EXPECT_STREQ(failure.file, user ? places.userFile : kSettingsFileName) << row;
+            EXPECT_EQ(failure.systemError, user ? c.userError : c.sharedError) << row;
+        }
+    }
+    gDisk = nullptr;
 }
 
 TEST_F(SettingsFile, RoundTrips) {
