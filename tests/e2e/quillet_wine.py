@@ -12,6 +12,10 @@ Every end-to-end test uses this module (Python 3 standard library only). The pie
         assert desk.wait_exit(proc, 30) == 0
         proc.windows                          # classes of the windows the program created
 
+    with WineDesktop(monitors=[(0, 0, 1024, 768), (-1024, 0, 0, 768)]) as desk:
+        desk.monitors_seen()                  # what Windows programs see: virtual screen, monitors
+        desk.to_x(-1024, 0)                   # a Windows screen point in screenshot pixels: (0, 0)
+
     parent = desk.parent_window(200, 150, run=[desk.scr, "/p", "%HWND%"])
     parent.hwnd; parent.client_rect(); parent.close(); parent.child_exit(30)
     parent.help_requests()                    # WM_HELP and WM_CONTEXTMENU that reached it
@@ -41,6 +45,16 @@ Paths come from the environment (set by tests/e2e/CMakeLists.txt):
                           32-bit test libraries)
     QUILLET_BITS          32 or 64: the width of both
     QUILLET_WINE_PREFIX   the shared Wine prefix
+    QUILLET_XINERAMA_DIR  the Xinerama stand-in, built once per width of Linux process:
+                          <dir>/lib/<multiarch triplet>/libXinerama.so.1
+
+Several monitors: WineDesktop(monitors=[...]) takes Windows rectangles (left, top, right,
+bottom), the primary first at 0,0. Wine's virtual desktop has one monitor, so such a desktop
+has none: Wine's windows are X windows on one Xvfb screen as large as the monitors' bounding
+box, Wine's X11 driver is told not to use XRandR (which sees one monitor, the X screen), and
+asks Xinerama instead, which is xinerama_standin.c, preloaded into every Wine process
+(QUILLET_XINERAMA_DIR). Wine makes the first head it lists the primary monitor and puts it at
+Windows 0,0. Screenshots are in X coordinates, whose 0,0 is the bounding box's corner.
 
 A scenario of the 32-bit pass on a machine whose kernel runs no 32-bit programs prints
 SKIP_TEXT with the reason and ends as soon as it imports this module; ctest reports it
@@ -68,6 +82,7 @@ DEFAULT_TIMEOUT = 60
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 AEDEBUG_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
+XINERAMA_HEADS = "QUILLET_XINERAMA_HEADS"  # the monitors xinerama_standin.c reports
 SKIP_TEXT = "QUILLET-SKIPPED:"  # tests/e2e/CMakeLists.txt reports a scenario that prints it skipped
 RUNS_32BIT = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir,
                           "tools", "runs-32bit.sh")
@@ -102,11 +117,34 @@ def skip_unless_build_can_run():
 
 
 def expected_pattern(x, y):
-    """The colour pattern_desktop.exe paints at screen pixel (x, y)."""
+    """The colour pattern_desktop.exe paints at the Windows screen point (x, y); left of or
+    above the primary monitor x or y is negative. In step with PatternPixel() there: Python's
+    // and % round down, as that one's FloorDiv and FloorMod do."""
     red = 40 + (x // 8) % 128
     green = 40 + (y // 6) % 128
-    blue = 150 if (x // 32 + y // 32) % 2 else 90
+    blue = (150 if (x // 32 + y // 32) % 2 else 90) - 12 * (x // 1024 % 4) - 3 * (y // 768 % 4)
     return (red, green, blue)
+
+
+def virtual_screen(monitors):
+    """The bounding box (left, top, right, bottom) of monitor rectangles."""
+    return (min(m[0] for m in monitors), min(m[1] for m in monitors),
+            max(m[2] for m in monitors), max(m[3] for m in monitors))
+
+
+def xinerama_heads(monitors):
+    """The stand-in's "WxH+X+Y,..." for Windows monitor rectangles, in the same order: in X
+    coordinates the bounding box's corner is 0,0."""
+    left, top, _, _ = virtual_screen(monitors)
+    return ",".join("%dx%d+%d+%d" % (r - l, b - t, l - left, t - top)
+                    for l, t, r, b in monitors)
+
+
+def xinerama_preload():
+    """LD_PRELOAD for the stand-in: the dynamic loader replaces $LIB with its own library
+    folder, lib/x86_64-linux-gnu or lib/i386-linux-gnu on Debian, so each Wine process,
+    64-bit or 32-bit, loads the copy built for it."""
+    return os.path.join(_env_path("QUILLET_XINERAMA_DIR"), "$LIB", "libXinerama.so.1")
 
 
 def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.1, what="condition"):
@@ -285,14 +323,17 @@ class WineDesktop:
     and a fresh working directory (`dir`, the current directory of every program started).
     On exit every process it started is ended, whatever happened."""
 
-    def __init__(self, prefix=None, keep_dir=False, display=None):
+    def __init__(self, prefix=None, keep_dir=False, display=None, monitors=None):
         """display: an X display to show the virtual desktop on (a person's screen) instead
-        of a private Xvfb."""
+        of a private Xvfb. monitors: Windows rectangles (left, top, right, bottom) of several
+        monitors, the primary first at 0,0, instead of the virtual desktop (see the module's
+        notes)."""
         self.prefix = prefix or _env_path("QUILLET_WINE_PREFIX")
         self.helpers = os.environ.get("QUILLET_WIN_HELPERS", "")
         self.scr = os.environ.get("QUILLET_SCR", "")
         self.keep_dir = keep_dir
         self.display = display
+        self.monitors = monitors
         self.dir = None
         self.env = None
         self._xvfb = None
@@ -310,11 +351,16 @@ class WineDesktop:
             _restore_registry(self.prefix)
             _remove_user_settings(self.prefix)
             if self.display is None:
-                self._xvfb, self.display = start_xvfb()
+                self._xvfb, self.display = start_xvfb(size=self.x_screen_size())
             self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
             self.env = _prefix_env(self.prefix, self.display)
+            if self.monitors:
+                self.env.update({XINERAMA_HEADS: xinerama_heads(self.monitors),
+                                 "LD_PRELOAD": xinerama_preload()})
             subprocess.run(["wineserver", "-p"], env=self.env, timeout=DEFAULT_TIMEOUT,
                            check=True)
+            if self.monitors:
+                self._leave_virtual_desktop()
             # The first program opens the virtual desktop on this display.
             self.probe("windows")
         except BaseException:
@@ -334,6 +380,29 @@ class WineDesktop:
         if self.dir and not self.keep_dir:
             shutil.rmtree(self.dir, ignore_errors=True)
         return False
+
+    def _leave_virtual_desktop(self):
+        """For several monitors: no virtual desktop and no XRandR, read by Wine's X11 driver
+        when a session starts, so the session starts again."""
+        self.reg_delete(r"HKCU\Software\Wine\Explorer", "Desktop")
+        self.reg_add(r"HKCU\Software\Wine\X11 Driver", "UseXRandR", "N")
+        self._stop_wineserver()
+        subprocess.run(["wineserver", "-p"], env=self.env, timeout=DEFAULT_TIMEOUT, check=True)
+
+    def x_screen_size(self):
+        """(width, height) of the X screen: the virtual desktop's, or the monitors' bounding
+        box."""
+        if not self.monitors:
+            return (SCREEN_WIDTH, SCREEN_HEIGHT)
+        left, top, right, bottom = virtual_screen(self.monitors)
+        return (right - left, bottom - top)
+
+    def to_x(self, x, y):
+        """The screenshot pixel (X coordinates) of a Windows screen point."""
+        if not self.monitors:
+            return (x, y)
+        left, top, _, _ = virtual_screen(self.monitors)
+        return (x - left, y - top)
 
     def _stop_wineserver(self):
         env = _prefix_env(self.prefix, self.display)
@@ -485,6 +554,19 @@ class WineDesktop:
                 "rect": tuple(int(v) for v in fields[2:6]), "cls": fields[6],
                 "title": fields[7]}
 
+    def monitors_seen(self):
+        """What Windows programs are told: (virtual screen, monitors), rectangles (left, top,
+        right, bottom), each monitor as (rectangle, is_primary) in the system's order."""
+        virtual, monitors = None, []
+        for line in (self.probe("monitors") or "").splitlines():
+            fields = line.split("\t")
+            rect = tuple(int(v) for v in fields[1:5])
+            if fields[0] == "virtual":
+                virtual = rect
+            elif fields[0] == "monitor":
+                monitors.append((rect, fields[5].strip() == "1"))
+        return virtual, monitors
+
     def foreground_window(self):
         out = self.probe("foreground")
         return int(out.split("\t")[0]) if out else None
@@ -604,7 +686,8 @@ class WineDesktop:
     def pattern_matches(self, image=None, step=37):
         """True when the screen shows pattern_desktop's pattern at sample points."""
         image = image or self.screenshot()
-        return all(image.pixel(x, y) == expected_pattern(x, y)
+        x0, y0 = self.to_x(0, 0)  # where Windows puts 0,0
+        return all(image.pixel(x, y) == expected_pattern(x - x0, y - y0)
                    for y in range(3, image.height, step) for x in range(5, image.width, step))
 
     def pattern_desktop(self, timeout=DEFAULT_TIMEOUT):
@@ -657,12 +740,13 @@ class DesktopTestCase(unittest.TestCase):
     def tearDownClass(cls):
         cls.desk.__exit__(None, None, None)
 
-def start_xvfb(timeout=DEFAULT_TIMEOUT):
-    """Starts Xvfb on a free display; returns (Popen, ":N") once the display answers."""
+def start_xvfb(timeout=DEFAULT_TIMEOUT, size=(SCREEN_WIDTH, SCREEN_HEIGHT)):
+    """Starts Xvfb with one screen of size (width, height) on a free display; returns (Popen,
+    ":N") once the display answers."""
     read_end, write_end = os.pipe()
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-         "%dx%dx24" % (SCREEN_WIDTH, SCREEN_HEIGHT), "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size,
+         "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True, preexec_fn=_die_with_test)
     os.close(write_end)

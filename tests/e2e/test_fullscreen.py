@@ -24,22 +24,26 @@ CELL = 4  # differing pixels a few apart join one blob, across holes in a silhou
 QUIET = "Delay = 100000\nCharNumber = 1\n"  # no tick of its own while a test talks to it
 LOG_PIXELS = 144  # a display scaled to 150 %, as many laptops ship
 
-_pattern_rows = []
+_pattern_rows = {}
 
 
-def pattern_rows():
-    """The pattern desktop's screen as packed RGB rows, computed once."""
-    if not _pattern_rows:
-        for y in range(SCREEN_HEIGHT):
-            _pattern_rows.append(bytes(c for x in range(SCREEN_WIDTH)
-                                       for c in expected_pattern(x, y)))
-    return _pattern_rows
+def pattern_rows(width=SCREEN_WIDTH, height=SCREEN_HEIGHT, origin=(0, 0)):
+    """The pattern desktop's screen as packed RGB rows, computed once for each size and
+    origin, the Windows point at the screenshot's 0,0 (left of or above 0,0 with several
+    monitors)."""
+    key = (width, height, origin)
+    if key not in _pattern_rows:
+        left, top = origin
+        _pattern_rows[key] = [bytes(c for x in range(left, left + width)
+                                    for c in expected_pattern(x, y))
+                              for y in range(top, top + height)]
+    return _pattern_rows[key]
 
 
-def differing_pixels(image):
-    """Every (x, y) whose colour is not the pattern's."""
+def differing_pixels(image, origin=(0, 0)):
+    """Every (x, y) whose colour is not the pattern's; origin as for pattern_rows."""
     stride = image.width * 3
-    for y, expected in enumerate(pattern_rows()):
+    for y, expected in enumerate(pattern_rows(image.width, image.height, origin)):
         row = image.rgb[y * stride:(y + 1) * stride]
         if row == expected:
             continue
@@ -48,11 +52,11 @@ def differing_pixels(image):
                 yield x, y
 
 
-def blobs(image):
+def blobs(image, origin=(0, 0)):
     """Boxes (left, top, right, bottom; right and bottom exclusive) of the groups of pixels
-    that differ from the pattern, largest first."""
+    that differ from the pattern, largest first; origin as for pattern_rows."""
     cells = {}
-    for x, y in differing_pixels(image):
+    for x, y in differing_pixels(image, origin):
         key = (x // CELL, y // CELL)
         box = cells.get(key)
         cells[key] = (x, y, x + 1, y + 1) if box is None else (

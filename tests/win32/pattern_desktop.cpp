@@ -1,4 +1,4 @@
-// A stand-in desktop for the Wine tests: a borderless window over the whole screen painted
+// A stand-in desktop for the Wine tests: a borderless window over every monitor painted
 // with a deterministic pattern that the Python harness can compute for any pixel
 // (quillet_wine.expected_pattern), so a test can tell the frozen desktop from what is drawn on it.
 #include <windows.h>
@@ -8,20 +8,38 @@
 
 namespace {
 
-// Keep this in step with expected_pattern() in tests/e2e/quillet_wine.py. Components stay
-// within 40..167 so no pixel is pure white or black, and each is exact at 24 bits.
+// Division and remainder rounded down, as Python's // and % are: left of or above the primary
+// monitor the coordinates are negative, and C++ would round them towards zero.
+int FloorDiv(int value, int divisor) {
+    int quotient = value / divisor;
+    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+int FloorMod(int value, int divisor) {
+    return value - FloorDiv(value, divisor) * divisor;
+}
+
+// Keep this in step with expected_pattern() in tests/e2e/quillet_wine.py. (x, y) is the
+// Windows screen coordinate. Red and green repeat every 1024 pixels across and 768 down; blue
+// carries which 1024 x 768 block the pixel is in, so the pattern does not repeat within 4096
+// pixels across or 3072 down, and a picture shifted by a monitor's width or height cannot match
+// it. On the 1024 x 768 block at 0,0 blue is the plain checkerboard of 90 and 150. Components
+// stay within 40..167 so no pixel is pure white or black, and each is exact at 24 bits.
 uint32_t PatternPixel(int x, int y) {
-    uint32_t red = 40 + (x / 8) % 128;
-    uint32_t green = 40 + (y / 6) % 128;
-    uint32_t blue = ((x / 32 + y / 32) % 2) ? 150 : 90;
+    uint32_t red = 40 + FloorMod(FloorDiv(x, 8), 128);
+    uint32_t green = 40 + FloorMod(FloorDiv(y, 6), 128);
+    uint32_t checker = FloorMod(FloorDiv(x, 32) + FloorDiv(y, 32), 2) ? 150 : 90;
+    uint32_t blue =
+        checker - 12 * FloorMod(FloorDiv(x, 1024), 4) - 3 * FloorMod(FloorDiv(y, 768), 4);
     return (red << 16) | (green << 8) | blue;
 }
 
-void PaintPattern(HDC dc, int width, int height) {
+// Paints the client area, whose top-left corner is the screen point (left, top).
+void PaintPattern(HDC dc, int left, int top, int width, int height) {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {
-            pixels[static_cast<size_t>(y) * width + x] = PatternPixel(x, y);
+            pixels[static_cast<size_t>(y) * width + x] = PatternPixel(left + x, top + y);
         }
     }
     BITMAPINFO info = {};
@@ -40,7 +58,9 @@ void OnPaint(HWND window) {
     HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
-    PaintPattern(dc, client.right, client.bottom);
+    POINT corner = {0, 0};
+    ClientToScreen(window, &corner);
+    PaintPattern(dc, corner.x, corner.y, client.right, client.bottom);
     EndPaint(window, &paint);
 }
 
@@ -71,9 +91,12 @@ int main() {
     windowClass.hInstance = instance;
     windowClass.lpszClassName = "QuilletTestPattern";
     RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Quillet test desktop", WS_POPUP, 0,
-                                  0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                  nullptr, nullptr, instance, nullptr);
+    // Every monitor: the virtual screen, whose corner is left of or above 0,0 when a monitor is.
+    HWND window =
+        CreateWindowExA(0, windowClass.lpszClassName, "Quillet test desktop", WS_POPUP,
+                        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                        nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 1;
     }

@@ -1,7 +1,7 @@
 // A console tool the Wine tests use to ask the Windows side what the X side cannot tell:
 // the exact exit code of a program started with an exact command line, which windows and
-// processes exist, what a window answers to a message sent to it, its styles, and the
-// cursor on screen. Every answer is one line per item on stdout.
+// processes exist, what a window answers to a message sent to it, its styles, the cursor on
+// screen, and the monitors. Every answer is one line per item on stdout.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -332,10 +332,32 @@ int ShowArrowIn(const char* number) {
     return 0;
 }
 
+// The virtual screen, then every monitor as the system reports it to programs: its rectangle
+// and whether it is the primary one.
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info)) {
+        const RECT& r = info.rcMonitor;
+        printf("monitor\t%ld\t%ld\t%ld\t%ld\t%d\n", r.left, r.top, r.right, r.bottom,
+               (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
+    }
+    return TRUE;
+}
+
+int PrintMonitors() {
+    int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    printf("virtual\t%d\t%d\t%d\t%d\n", left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+           top + GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    return EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0) ? 0 : 1;
+}
+
 int Usage() {
     fprintf(stderr,
             "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
-            " children HWND | dpi HWND | saverrunning | processes | foreground | styles HWND | cursor |"
+            " children HWND | dpi HWND | monitors | saverrunning | processes | foreground | styles "
+            "HWND | cursor |"
             " showcursor HWND |"
             " send HWND MSG WPARAM LPARAM | post HWND MSG WPARAM LPARAM [MSG WPARAM LPARAM]...\n");
     return 2;
@@ -364,6 +386,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && !strcmp(argv[1], "dpi")) {
         return PrintDpiAwareness(argv[2]);
+    }
+    if (argc == 2 && !strcmp(argv[1], "monitors")) {
+        return PrintMonitors();
     }
     if (argc == 2 && !strcmp(argv[1], "processes")) {
         return PrintProcesses();
