@@ -98,7 +98,7 @@ RunModeChoice ReadRunMode(const char* args, const RunModeAnswers& answers) {
         case 'a':
         case 'A':
             // The system itself keeps the password outside the Windows 95 family.
-            if (answers.isWin9x == 1) {
+            if (answers.isWin9x) {
                 return {RunModeAction::ChangePassword, 0, SkipSpaces(p + 1)};
             }
             return {RunModeAction::Refuse, 0, p};
