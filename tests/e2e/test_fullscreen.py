@@ -2,6 +2,7 @@
 no trails, the settings file's Delay and CharNumber, the input that ends a run and the input
 that does not, a second start while one runs, and a display scaled to 150 %."""
 
+import functools
 import os
 import re
 import statistics
@@ -9,7 +10,8 @@ import subprocess
 import time
 import unittest
 
-from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, expected_pattern, wait_until
+from quillet_wine import (SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, Image, expected_pattern,
+                          wait_until)
 from saver_watch import (HTCLIENT, PBT_APMRESUMEAUTOMATIC, PWR_CRITICALRESUME, SAVER_CLASS,
                          SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, WM_ACTIVATEAPP,
                          WM_ERASEBKGND, WM_PAINT, WM_POWER, WM_POWERBROADCAST, WM_SETCURSOR,
@@ -24,39 +26,23 @@ CELL = 4  # differing pixels a few apart join one blob, across holes in a silhou
 QUIET = "Delay = 100000\nCharNumber = 1\n"  # no tick of its own while a test talks to it
 LOG_PIXELS = 144  # a display scaled to 150 %, as many laptops ship
 
-_pattern_rows = []
-
-
-def pattern_rows():
-    """The pattern desktop's screen as packed RGB rows, computed once."""
-    if not _pattern_rows:
-        for y in range(SCREEN_HEIGHT):
-            _pattern_rows.append(bytes(c for x in range(SCREEN_WIDTH)
-                                       for c in expected_pattern(x, y)))
-    return _pattern_rows
-
-
-def differing_pixels(image):
-    """Every (x, y) whose colour is not the pattern's."""
-    stride = image.width * 3
-    for y, expected in enumerate(pattern_rows()):
-        row = image.rgb[y * stride:(y + 1) * stride]
-        if row == expected:
-            continue
-        for x in range(image.width):
-            if row[x * 3:x * 3 + 3] != expected[x * 3:x * 3 + 3]:
-                yield x, y
+@functools.lru_cache(maxsize=None)
+def pattern_picture():
+    """The pattern desktop's screen, made once."""
+    return Image.from_colours(SCREEN_WIDTH, SCREEN_HEIGHT, expected_pattern)
 
 
 def blobs(image):
     """Boxes (left, top, right, bottom; right and bottom exclusive) of the groups of pixels
     that differ from the pattern, largest first."""
     cells = {}
-    for x, y in differing_pixels(image):
-        key = (x // CELL, y // CELL)
-        box = cells.get(key)
-        cells[key] = (x, y, x + 1, y + 1) if box is None else (
-            min(box[0], x), min(box[1], y), max(box[2], x + 1), max(box[3], y + 1))
+    for y, left, right in image.differing_runs(pattern_picture()):
+        for column in range(left // CELL, (right - 1) // CELL + 1):
+            x0, x1 = max(left, column * CELL), min(right, (column + 1) * CELL)
+            key = (column, y // CELL)
+            box = cells.get(key)
+            cells[key] = (x0, y, x1, y + 1) if box is None else (
+                min(box[0], x0), min(box[1], y), max(box[2], x1), max(box[3], y + 1))
     found = []
     while cells:
         seed, box = cells.popitem()
@@ -136,7 +122,7 @@ class FullScreenTest(DesktopTestCase):
             with open(path, "w", newline="\r\n") as f:
                 f.write(settings)
         self.desk.mouse_move(*HOME)
-        wait_until(lambda: not list(differing_pixels(self.desk.screenshot())), 60, 0.3,
+        wait_until(lambda: self.desk.screenshot().same_as(pattern_picture()), 60, 0.3,
                    "the whole pattern desktop on screen")
         proc = start_traced(self.desk, "/s")
         self.runs.append(proc)
