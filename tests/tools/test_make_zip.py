@@ -1,15 +1,11 @@
 """The release packer: Windows line ends whatever the source's, one package per dist folder."""
 
 import os
-import sys
 import tempfile
 import unittest
 import zipfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "release"))
-
-import make_zip  # noqa: E402
+import make_zip
 
 
 class WindowsTextTest(unittest.TestCase):
