@@ -19,10 +19,10 @@ struct HostState {
     ModuleHandle immModule = nullptr;
     ProcAddress immAssociate = nullptr;  // ImmAssociateContext, if the library has it
     InputContextHandle savedInputContext = nullptr;
-    HostPoint lastCursorPos = {0, 0};  // reference point of the mouse-move tolerance
-    uint32_t mouseMoveTolerance = 4;   // a resting mouse jitters; more than this ends the run
-    int32_t closeApproved = 0;         // only ever goes from 0 to nonzero
-    int32_t passwordPromptActive = 0;  // 1 only inside the password request
+    HostPoint lastCursorPos = {0, 0};        // reference point of the mouse-move tolerance
+    uint32_t mouseMoveTolerance = 4;         // a resting mouse jitters; more than this ends the run
+    int32_t closeApproved = 0;               // only ever goes from 0 to nonzero
+    int32_t passwordPromptActive = 0;        // 1 only inside the password request
     uint32_t lastPromptTick = kNoPromptYet;  // when the last prompt ended
     ModuleHandle verifierModule = nullptr;
     ProcAddress verifierEntry = nullptr;  // set only while verifierModule is set

@@ -4,9 +4,13 @@
 
 namespace {
 
-unsigned char At(const char* p) { return static_cast<unsigned char>(*p); }
+unsigned char At(const char* p) {
+    return static_cast<unsigned char>(*p);
+}
 
-bool IsModeSeparator(unsigned char c) { return c == ' ' || c == '-' || c == '/'; }
+bool IsModeSeparator(unsigned char c) {
+    return c == ' ' || c == '-' || c == '/';
+}
 
 const char* SkipSpaces(const char* p) {
     while (At(p) == ' ') {

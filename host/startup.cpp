@@ -11,11 +11,17 @@
 
 namespace {
 
-const char* NextChar(const char* p) { return CharNextA(p); }
+const char* NextChar(const char* p) {
+    return CharNextA(p);
+}
 
-bool IsLiveWindow(uint32_t handle) { return IsWindow(WindowFromNumber(handle)) != FALSE; }
+bool IsLiveWindow(uint32_t handle) {
+    return IsWindow(WindowFromNumber(handle)) != FALSE;
+}
 
-uint32_t ForegroundWindowNumber() { return NumberFromWindow(GetForegroundWindow()); }
+uint32_t ForegroundWindowNumber() {
+    return NumberFromWindow(GetForegroundWindow());
+}
 
 RunModeAnswers SystemAnswers() {
     return {IsLiveWindow, ForegroundWindowNumber, gHostState.isWin9x};
@@ -67,8 +73,8 @@ int32_t ShowConfigDialog(HWND parent) {
     if (!SaverRegisterDialogClasses(instance)) {
         return 0;
     }
-    return static_cast<int32_t>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIG),
-                                                parent, SaverConfigDialogProc, 0));
+    return static_cast<int32_t>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIG), parent, SaverConfigDialogProc, 0));
 }
 
 int32_t RunChangePassword(const char* text) {
@@ -86,4 +92,6 @@ void HostStartup() {
 }
 
 // The run-time library's conventional entry; everything is derived again from the process.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { HostStartup(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    HostStartup();
+}

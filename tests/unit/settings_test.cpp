@@ -43,7 +43,7 @@ void AsUnprivilegedUser(const std::function<void()>& work) {
 }
 
 class SettingsFile : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         char pattern[] = "/tmp/quillet-settings-XXXXXX";
         dir_ = mkdtemp(pattern);
@@ -56,9 +56,7 @@ protected:
         rmdir(dir_.c_str());
     }
 
-    void Write(const std::string& bytes) {
-        std::ofstream(path_, std::ios::binary) << bytes;
-    }
+    void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
     std::string Contents() {
         std::ifstream in(path_, std::ios::binary);
         std::ostringstream out;
@@ -102,12 +100,16 @@ TEST_F(SettingsFile, AcceptedForms) {
         {"Delay = 5 CharNumber = 9\r\n", 5, 3},  // one setting per line
         {"Delay = 0\r\nCharNumber = -2\r\n", 0, -2},
         {"Delay = -40\r\n", -40, 3},
-        {"CharNumber = 4", 200, 4},  // no line end on the last line
-        {"Delay = 300\nCharNumber = 6\n", 300, 6},  // lone LF line ends
+        {"CharNumber = 4", 200, 4},                   // no line end on the last line
+        {"Delay = 300\nCharNumber = 6\n", 300, 6},    // lone LF line ends
         {"Delay = 300\rCharNumber = 6\r\n", 300, 3},  // a lone CR is part of the line
-        {"Delay =\r250\r\n", 250, 3},  // ...and keeps the byte after it
-        {"Delay = 300\r\n\x1a" "Delay = 400\r\n", 300, 3},  // 0x1A ends the file
-        {"\x1a" "Delay = 400\r\n", 200, 3},
+        {"Delay =\r250\r\n", 250, 3},                 // ...and keeps the byte after it
+        {"Delay = 300\r\n\x1a"
+         "Delay = 400\r\n",
+         300, 3},  // 0x1A ends the file
+        {"\x1a"
+         "Delay = 400\r\n",
+         200, 3},
         {"Delay = 300\r\nCharNumber = 7\x1a\r\nDelay = 400\r\n", 300, 7},  // also after text
         {"junk\r\n\r\n\r\nCharNumber = 9\r\n", 200, 9},
         {std::string("Delay = 1\0 2\r\nCharNumber = 2\r\n", 30), 1, 2},  // a NUL ends the text

@@ -333,11 +333,12 @@ int ShowArrowIn(const char* number) {
 }
 
 int Usage() {
-    fprintf(stderr,
-            "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
-            " children HWND | dpi HWND | saverrunning | processes | foreground | styles HWND | cursor |"
-            " showcursor HWND |"
-            " send HWND MSG WPARAM LPARAM | post HWND MSG WPARAM LPARAM [MSG WPARAM LPARAM]...\n");
+    fprintf(
+        stderr,
+        "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
+        " children HWND | dpi HWND | saverrunning | processes | foreground | styles HWND | cursor |"
+        " showcursor HWND |"
+        " send HWND MSG WPARAM LPARAM | post HWND MSG WPARAM LPARAM [MSG WPARAM LPARAM]...\n");
     return 2;
 }
 
