@@ -17,6 +17,8 @@ import subprocess
 import sys
 import time
 
+from PIL import Image as PilImage
+
 import quillet_wine
 from quillet_wine import WineDesktop, wait_until
 
@@ -106,9 +108,14 @@ def capture_frames(desk):
 
 
 def write_gif(frames, interval, gif):
+    # One palette for every frame, so the parts that stay still stay equal from frame to frame
+    # and the file stores little more than the birds' moves.
     small = [frame.picture.resize(GIF_SIZE) for frame in frames]
-    small[0].save(gif, save_all=True, append_images=small[1:], loop=0, optimize=True,
-                  duration=max(20, round(interval * 1000)))
+    palette = small[0].quantize(255)
+    indexed = [picture.quantize(palette=palette, dither=PilImage.Dither.NONE)
+               for picture in small]
+    indexed[0].save(gif, save_all=True, append_images=indexed[1:], loop=0, optimize=True,
+                    duration=max(20, round(interval * 1000)))
 
 
 def run_and_capture(desk, helpers, out):
