@@ -1,13 +1,19 @@
-# Front door: every target calls CMake and ctest.
-#   make test  installs what is missing, builds all three builds and runs every test
-#   make dist  leaves dist/quillet.scr (32-bit), dist/quillet64.scr (64-bit), the release
-#              package dist/quillet-<version>.zip and their hashes, dist/SHA256SUMS; two runs
-#              of one commit give the same bytes
-#   make bench measures the saver under Wine against a reference (a few minutes; not in test)
-#   make soak  runs quillet.scr for 20 000 fast steps and prints its memory (minutes; not in test)
-#   make demo  shows the saver running under Wine
-#   make compat checks both builds on every Windows version Wine can report and writes the
-#              table dist/compatibility.md (a few minutes; make test checks a few versions)
+# Front door: every target calls CMake, ctest or a script of tools/.
+#   make test     installs what is missing, builds all three builds and runs every test
+#   make dist     leaves dist/quillet.scr (32-bit), dist/quillet64.scr (64-bit), the release
+#                 package dist/quillet-<version>.zip and their hashes, dist/SHA256SUMS; two runs
+#                 of one commit give the same bytes (the default target, also `make all`)
+#   make demo     shows the saver running under Wine
+#   make bench    measures the saver under Wine against a reference (minutes; not in test)
+#   make soak     runs quillet.scr for 20 000 fast steps and prints its memory (minutes; not in
+#                 test)
+#   make compat   checks both builds on every Windows version Wine can report and writes the
+#                 table dist/compatibility.md (minutes; make test checks a few versions)
+#   make format   lays the C++ out as .clang-format says (make test fails until it does)
+#   make fuzz-long fuzzes the command line and the settings file for FUZZ_SECONDS per target
+#   make deps     installs the Debian packages the rest needs (each target above does it first)
+#   make win32, make win64, make native  configure and build one of the three builds
+#   make clean    removes the build and dist folders
 BUILD   ?= build
 DIST    ?= dist
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
@@ -17,8 +23,13 @@ CTEST_ARGS ?=
 # it was made.
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 DEMO_ARGS ?=
+# The system's Python: it has the Debian packages the tests and tools use (python3-pil,
+# python3-pefile), which an interpreter earlier on PATH (pyenv, a virtualenv) does not see.
+PYTHON  ?= /usr/bin/python3
+# The tools import the Wine desktop harness the scenarios use, as the scenarios do.
+HARNESS := PYTHONPATH=$(CURDIR)/tests/e2e PYTHONDONTWRITEBYTECODE=1 $(PYTHON)
 
-.PHONY: all deps dist test demo bench compat soak clean win32 win64 native fuzz-long
+.PHONY: all deps dist test demo bench compat soak format clean win32 win64 native fuzz-long
 
 all: dist
 
@@ -39,14 +50,14 @@ native: deps
 	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	    -DQUILLET_WIN32_DIR=$(abspath $(BUILD))/win32 -DQUILLET_WIN64_DIR=$(abspath $(BUILD))/win64 \
-	    -DQUILLET_DIST_DIR=$(abspath $(DIST)) >/dev/null
+	    -DQUILLET_DIST_DIR=$(abspath $(DIST)) -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
 	$(CMAKE) --build $(BUILD)/native -j $(JOBS)
 
 dist: win32 win64
 	mkdir -p $(DIST)
 	cp $(BUILD)/win32/quillet.scr $(DIST)/quillet.scr
 	cp $(BUILD)/win64/quillet.scr $(DIST)/quillet64.scr
-	python3 tools/release/make_zip.py --dist $(DIST) --version-file $(BUILD)/win32/version.txt \
+	$(PYTHON) tools/release/make_zip.py --dist $(DIST) --version-file $(BUILD)/win32/version.txt \
 	    --readme tools/release/README.txt --date $(or $(SOURCE_DATE_EPOCH),0)
 	@ls -l $(DIST)/quillet.scr $(DIST)/quillet64.scr
 	@cat $(DIST)/SHA256SUMS
@@ -66,7 +77,7 @@ soak: dist native
 # look; add "--only 64-bit" (or 32-bit) to measure one build.
 BENCH_ARGS ?=
 bench: dist
-	python3 tools/bench/bench.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
+	$(HARNESS) tools/bench/bench.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
 	    --reference32 $(BUILD)/win32/tools/bench/blit_reference.exe \
 	    --reference64 $(BUILD)/win64/tools/bench/blit_reference.exe \
 	    --helpers $(BUILD)/win64/tests/win32 \
@@ -74,16 +85,16 @@ bench: dist
 
 COMPAT_PREFIX := $(abspath $(BUILD))/compat/prefix
 compat: dist
-	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) python3 tests/e2e/quillet_wine.py setup-prefix
-	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) PYTHONPATH=tests/e2e python3 tests/e2e/test_versions.py \
+	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/quillet_wine.py setup-prefix
+	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/test_versions.py \
 	    --table $(DIST)/compatibility.md --dist $(DIST) --build $(BUILD); \
-	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) python3 tests/e2e/quillet_wine.py cleanup-prefix; \
-	exit $$status
+	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/quillet_wine.py \
+	    cleanup-prefix; exit $$status
 
 # With a display the saver runs there until a key; without one it is recorded as
 # $(DIST)/demo.gif and $(DIST)/demo.png. DEMO_ARGS=--capture records even with a display.
 demo: dist
-	python3 tools/demo.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
+	$(HARNESS) tools/demo.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
 	    --helpers $(BUILD)/win64 \
 	    --prefix $(abspath $(BUILD))/demo/prefix --out $(DIST) $(DEMO_ARGS)
 
@@ -94,6 +105,10 @@ fuzz-long: native
 	    (cd $(BUILD)/native/tests/fuzz && ./fuzz_$$t -max_total_time=$(FUZZ_SECONDS) \
 	        -print_final_stats=1 corpus_$$t $(CURDIR)/tests/fuzz/seeds/$$t) || exit 1; \
 	done
+
+# The ctest entry `format` checks what this does.
+format:
+	tools/check-format.sh --fix
 
 clean:
 	rm -rf $(BUILD) $(DIST)

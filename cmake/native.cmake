@@ -3,6 +3,16 @@
 enable_testing()
 find_package(GTest REQUIRED)
 
+# The tests' Python is the system's: it has the Debian packages they use, which an interpreter
+# earlier on PATH (pyenv, a virtualenv) does not see.
+set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "Python 3 with python3-pil and python3-pefile")
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+execute_process(COMMAND ${Python3_EXECUTABLE} -c "import PIL, pefile"
+                RESULT_VARIABLE quillet_python_lacks ERROR_QUIET)
+if(quillet_python_lacks)
+    message(FATAL_ERROR "${Python3_EXECUTABLE} cannot import PIL and pefile: run tools/install-deps.sh")
+endif()
+
 set(QUILLET_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH "i686 MinGW build folder")
 set(QUILLET_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "x86_64 MinGW build folder")
 set(QUILLET_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH "folder holding quillet.scr")
@@ -23,3 +33,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_subdirectory(tests/fuzz)
 endif()
 add_subdirectory(tests/e2e)
+
+# C++ laid out as .clang-format says; `make format` fixes what this finds.
+add_test(NAME format COMMAND ${CMAKE_SOURCE_DIR}/tools/check-format.sh)
+set_tests_properties(format PROPERTIES TIMEOUT 120)

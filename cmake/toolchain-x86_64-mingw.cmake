@@ -1,5 +1,5 @@
-# Cross build for 64-bit Windows: the same program, and the build the Wine tests run,
-# since this machine's Wine runs 64-bit programs only.
+# Cross build for 64-bit Windows: the same program, quillet64.scr. The Wine tests run it as well
+# as the product, and in its place on a machine whose kernel runs no 32-bit programs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)

@@ -9,8 +9,8 @@ set(QUILLET_WIN_COMPILE_OPTIONS -Wall -Wextra -fno-exceptions -fno-rtti -Os)
 list(APPEND QUILLET_WIN_COMPILE_OPTIONS -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
      -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 # The C++ library switches stdio to MinGW's own printf and scanf, which are large and import
-# Unicode functions that Windows 95 only stubs. The saver's two sscanf patterns and two
-# fprintf lines are served as well by msvcrt's: take stdio.h first, before that switch.
+# Unicode functions that Windows 95 only stubs. The saver's few sscanf and sprintf calls are
+# served as well by msvcrt's: take stdio.h first, before that switch.
 set(QUILLET_PRODUCT_COMPILE_OPTIONS -D__USE_MINGW_ANSI_STDIO=0 -include stdio.h)
 set(QUILLET_WIN_LINK_OPTIONS
     -static -static-libgcc -static-libstdc++ -mwindows -s -Wl,--no-insert-timestamp
@@ -37,7 +37,7 @@ set_target_properties(quillet PROPERTIES SUFFIX ".scr")
 target_include_directories(quillet PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_PRODUCT_COMPILE_OPTIONS})
 target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})
-target_link_libraries(quillet PRIVATE ${QUILLET_WIN_LIBRARIES} user32 gdi32 kernel32 advapi32)
+target_link_libraries(quillet PRIVATE user32 gdi32 kernel32 advapi32)
 
 add_subdirectory(tests/win32)
 add_subdirectory(tools/bench)

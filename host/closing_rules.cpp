@@ -19,17 +19,14 @@ void OnMouseMove(HostState& state, const ClosingCalls& calls, WindowHandle windo
     }
 }
 
-bool IsClosingInput(uint32_t message, uintptr_t wParam) {
+// What the system says that ends a run as input does: another application taking over, the
+// return from a critical suspend, any power broadcast.
+bool IsClosingSystemEvent(uint32_t message, uintptr_t wParam) {
     switch (message) {
         case msg::kActivateApp:
             return wParam == 0;
         case msg::kPower:
             return wParam == msg::kPwrCriticalResume;
-        case msg::kKeyDown:
-        case msg::kSysKeyDown:
-        case msg::kLButtonDown:
-        case msg::kRButtonDown:
-        case msg::kMButtonDown:
         case msg::kPowerBroadcast:
             return true;
     }
@@ -49,7 +46,7 @@ bool ApplyInputRules(HostState& state, const ClosingCalls& calls, WindowHandle w
         calls.hideCursor();
     } else if (message == msg::kMouseMove) {
         OnMouseMove(state, calls, window);
-    } else if (IsClosingInput(message, wParam)) {
+    } else if (IsClosingInput(message) || IsClosingSystemEvent(message, wParam)) {
         calls.postClose(window);
     }
     return false;
@@ -96,9 +93,22 @@ bool IsBeyondTolerance(HostPoint reference, HostPoint now, uint32_t tolerance) {
     return sum > tolerance;
 }
 
+bool IsClosingInput(uint32_t message) {
+    switch (message) {
+        case msg::kKeyDown:
+        case msg::kSysKeyDown:
+        case msg::kMouseMove:
+        case msg::kLButtonDown:
+        case msg::kRButtonDown:
+        case msg::kMButtonDown:
+            return true;
+    }
+    return false;
+}
+
 intptr_t DefSaverProcWith(HostState& state, const ClosingCalls& calls, WindowHandle window,
                           uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    bool watching = state.previewMode != 1 && state.closeApproved == 0;
+    bool watching = !state.previewMode && !state.closeApproved;
     if (watching && state.isWin9x) {
         if (message == msg::kClose) {
             return OnClose(state, calls, window, wParam, lParam);
@@ -107,7 +117,7 @@ intptr_t DefSaverProcWith(HostState& state, const ClosingCalls& calls, WindowHan
             return OnPasswordRequest(state, calls, window);
         }
     }
-    if (watching && state.passwordPromptActive != 1) {
+    if (watching && !state.passwordPromptActive) {
         intptr_t result = 0;
         if (ApplyInputRules(state, calls, window, message, wParam, &result)) {
             return result;
@@ -117,7 +127,7 @@ intptr_t DefSaverProcWith(HostState& state, const ClosingCalls& calls, WindowHan
 }
 
 int32_t VerifyBeforeCloseWith(HostState& state, const ClosingCalls& calls, WindowHandle window) {
-    if (state.passwordPromptActive == 1 || state.closeApproved != 0) {
+    if (state.passwordPromptActive || state.closeApproved) {
         return 0;
     }
     if (state.verifierEntry == nullptr) {
@@ -135,7 +145,7 @@ int32_t VerifyBeforeCloseWith(HostState& state, const ClosingCalls& calls, Windo
     intptr_t verdict = calls.sendPasswordRequest(window);
     state.closeApproved = AsApproval(verdict);
     state.passwordPromptActive = 0;
-    if (state.closeApproved == 0) {
+    if (!state.closeApproved) {
         calls.hideCursor();
     }
     state.lastPromptTick = calls.tickCount();

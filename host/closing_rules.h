@@ -23,7 +23,6 @@ struct ClosingCalls {
 // A refused prompt blocks further prompts for this long, so one burst of input cannot stack
 // prompt after prompt.
 constexpr uint32_t kPromptRateLimitMs = 200;
-constexpr uint32_t kNoPromptYet = 0xFFFFFFFF;
 
 // DefSaverProc over the given state and calls.
 intptr_t DefSaverProcWith(HostState& state, const ClosingCalls& calls, WindowHandle window,
@@ -34,3 +33,7 @@ int32_t VerifyBeforeCloseWith(HostState& state, const ClosingCalls& calls, Windo
 
 // True when the cursor lies farther than the tolerance from the reference point.
 bool IsBeyondTolerance(HostPoint reference, HostPoint now, uint32_t tolerance);
+
+// The user's own input that ends a run: a key, a button, or the mouse moved beyond the
+// tolerance. The host window procedure keeps it from the saver once a close is approved.
+bool IsClosingInput(uint32_t message);

@@ -19,7 +19,8 @@ struct HostPoint {
 };
 
 // The Win32 message numbers the decision logic works with, spelled as the platform spells
-// them so a reader can match them to the documentation.
+// them so a reader can match them to the documentation. host/message_numbers.cpp holds each
+// against the platform's own name when the Windows builds compile.
 namespace msg {
 constexpr uint32_t kCreate = 0x0001;
 constexpr uint32_t kDestroy = 0x0002;
@@ -56,4 +57,8 @@ constexpr uint32_t kScNextWindow = 0xF040;
 constexpr uint32_t kScPrevWindow = 0xF050;
 constexpr uint32_t kScScreenSave = 0xF140;
 constexpr uintptr_t kPwrCriticalResume = 3;
+
+// The identifiers WM_COMMAND carries for a dialog's standard buttons (and Enter and Escape).
+constexpr uint32_t kIdOk = 1;
+constexpr uint32_t kIdCancel = 2;
 }  // namespace msg

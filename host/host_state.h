@@ -7,6 +7,9 @@
 
 #include "host/handles.h"
 
+// lastPromptTick before the first password prompt of the run.
+constexpr uint32_t kNoPromptYet = 0xFFFFFFFF;
+
 struct HostState {
     ModuleHandle appInstance = nullptr;  // owner of the class, icon, dialog and bitmaps
     int32_t isWin9x = 0;                 // 1 on the Windows 95 family
@@ -16,11 +19,11 @@ struct HostState {
     ModuleHandle immModule = nullptr;
     ProcAddress immAssociate = nullptr;  // ImmAssociateContext, if the library has it
     InputContextHandle savedInputContext = nullptr;
-    HostPoint lastCursorPos = {0, 0};  // reference point of the mouse-move tolerance
-    uint32_t mouseMoveTolerance = 4;   // a resting mouse jitters; more than this ends the run
-    int32_t closeApproved = 0;         // only ever goes from 0 to nonzero
-    int32_t passwordPromptActive = 0;  // 1 only inside the password request
-    uint32_t lastPromptTick = 0xFFFFFFFF;  // when the last prompt ended; all ones: none yet
+    HostPoint lastCursorPos = {0, 0};        // reference point of the mouse-move tolerance
+    uint32_t mouseMoveTolerance = 4;         // a resting mouse jitters; more than this ends the run
+    int32_t closeApproved = 0;               // only ever goes from 0 to nonzero
+    int32_t passwordPromptActive = 0;        // 1 only inside the password request
+    uint32_t lastPromptTick = kNoPromptYet;  // when the last prompt ended
     ModuleHandle verifierModule = nullptr;
     ProcAddress verifierEntry = nullptr;  // set only while verifierModule is set
 };

@@ -12,8 +12,6 @@ namespace {
 
 using PasswordChangeFn = DWORD(WINAPI*)(LPCSTR regKeyName, HWND parent, DWORD, DWORD);
 
-constexpr UINT kScreenSaverRunning = 97;  // SPI_SCREENSAVERRUNNING
-
 // Kept as a plain address; it is cast to its real type at the one place that calls it.
 ProcAddress LookUp(HMODULE module, const char* name) {
     return reinterpret_cast<ProcAddress>(GetProcAddress(module, name));
@@ -76,7 +74,7 @@ void SetSaverRunning(bool on) {
         return;
     }
     UINT previous = 0;
-    SystemParametersInfoA(kScreenSaverRunning, on ? 1 : 0, &previous, 0);
+    SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, on ? 1 : 0, &previous, 0);
 }
 
 void InvokePasswordChange(HWND parent) {

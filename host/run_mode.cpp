@@ -4,9 +4,13 @@
 
 namespace {
 
-unsigned char At(const char* p) { return static_cast<unsigned char>(*p); }
+unsigned char At(const char* p) {
+    return static_cast<unsigned char>(*p);
+}
 
-bool IsModeSeparator(unsigned char c) { return c == ' ' || c == '-' || c == '/'; }
+bool IsModeSeparator(unsigned char c) {
+    return c == ' ' || c == '-' || c == '/';
+}
 
 const char* SkipSpaces(const char* p) {
     while (At(p) == ' ') {
@@ -98,7 +102,7 @@ RunModeChoice ReadRunMode(const char* args, const RunModeAnswers& answers) {
         case 'a':
         case 'A':
             // The system itself keeps the password outside the Windows 95 family.
-            if (answers.isWin9x == 1) {
+            if (answers.isWin9x) {
                 return {RunModeAction::ChangePassword, 0, SkipSpaces(p + 1)};
             }
             return {RunModeAction::Refuse, 0, p};

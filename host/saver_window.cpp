@@ -7,6 +7,7 @@
 #include "host/host_state.h"
 #include "host/saver_callbacks.h"
 #include "host/window_filter.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -18,7 +19,6 @@ constexpr char kPreviewTitle[] = "Preview";
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
 constexpr DWORD kFullScreenStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kPreviewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
-constexpr int kIconId = 100;
 static_assert(kClassStyle == 0x2B && kFullScreenStyle == 0x96000000u &&
                   kPreviewStyle == 0x52000000u,
               "the saver window's class and styles");
@@ -62,7 +62,7 @@ HWND CreateSaverWindow(const WindowPlan& plan, HWND parent) {
     windowClass.style = kClassStyle;
     windowClass.lpfnWndProc = HostWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconId));
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUILLET));
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassA(&windowClass)) {

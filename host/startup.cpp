@@ -7,21 +7,29 @@
 #include "host/host_state.h"
 #include "host/run_mode.h"
 #include "host/saver_callbacks.h"
+#include "resources/resource.h"
 
 namespace {
 
-constexpr int kDialogTemplateId = 2003;
+const char* NextChar(const char* p) {
+    return CharNextA(p);
+}
 
-const char* NextChar(const char* p) { return CharNextA(p); }
+bool IsLiveWindow(uint32_t handle) {
+    return IsWindow(WindowFromNumber(handle)) != FALSE;
+}
 
-bool IsLiveWindow(uint32_t handle) { return IsWindow(WindowFromNumber(handle)) != FALSE; }
+uint32_t ForegroundWindowNumber() {
+    return NumberFromWindow(GetForegroundWindow());
+}
 
-uint32_t ForegroundWindowNumber() { return NumberFromWindow(GetForegroundWindow()); }
+RunModeAnswers SystemAnswers() {
+    return {IsLiveWindow, ForegroundWindowNumber, gHostState.isWin9x};
+}
 
 int32_t RunMode(const void* context) {
     const char* args = static_cast<const char*>(context);
-    const RunModeAnswers answers = {IsLiveWindow, ForegroundWindowNumber, gHostState.isWin9x};
-    RunModeChoice choice = ReadRunMode(args, answers);
+    RunModeChoice choice = ReadRunMode(args, SystemAnswers());
     switch (choice.action) {
         case RunModeAction::ConfigDialog:
             return ShowConfigDialog(WindowFromNumber(choice.parent));
@@ -53,8 +61,7 @@ int32_t HostMain(HINSTANCE instance, HINSTANCE, const char* args, int) {
 }
 
 int32_t RunPreview(const char* text) {
-    const RunModeAnswers answers = {IsLiveWindow, ForegroundWindowNumber, gHostState.isWin9x};
-    uint32_t parent = PreviewParent(text, answers);
+    uint32_t parent = PreviewParent(text, SystemAnswers());
     if (parent == 0) {
         return kRefusedExitCode;
     }
@@ -66,13 +73,12 @@ int32_t ShowConfigDialog(HWND parent) {
     if (!SaverRegisterDialogClasses(instance)) {
         return 0;
     }
-    return static_cast<int32_t>(DialogBoxParamA(instance, MAKEINTRESOURCEA(kDialogTemplateId),
-                                                parent, SaverConfigDialogProc, 0));
+    return static_cast<int32_t>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIG), parent, SaverConfigDialogProc, 0));
 }
 
 int32_t RunChangePassword(const char* text) {
-    const RunModeAnswers answers = {IsLiveWindow, ForegroundWindowNumber, gHostState.isWin9x};
-    InvokePasswordChange(WindowFromNumber(ChangePasswordParent(text, answers)));
+    InvokePasswordChange(WindowFromNumber(ChangePasswordParent(text, SystemAnswers())));
     return 0;
 }
 
@@ -86,4 +92,6 @@ void HostStartup() {
 }
 
 // The run-time library's conventional entry; everything is derived again from the process.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { HostStartup(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    HostStartup();
+}

@@ -2,20 +2,9 @@
 // more input, paint or ticks: the window is on its way out and its scene may be half gone.
 #include "host/window_filter.h"
 
-namespace {
+#include "host/closing_rules.h"
 
-bool IsClosingInput(uint32_t message) {
-    switch (message) {
-        case msg::kKeyDown:
-        case msg::kSysKeyDown:
-        case msg::kMouseMove:
-        case msg::kLButtonDown:
-        case msg::kRButtonDown:
-        case msg::kMButtonDown:
-            return true;
-    }
-    return false;
-}
+namespace {
 
 // A running full-screen saver must not let the user switch tasks or start a second saver.
 bool IsBlockedSysCommand(uintptr_t command) {
@@ -27,13 +16,13 @@ HostFilter FilterPaint(const HostState& state) {
     if (state.closeApproved) {
         return HostFilter::Default;
     }
-    return state.previewMode == 1 ? HostFilter::PassOn : HostFilter::HideCursorThenPassOn;
+    return state.previewMode ? HostFilter::PassOn : HostFilter::HideCursorThenPassOn;
 }
 
 }  // namespace
 
 HostFilter FilterHostMessage(const HostState& state, uint32_t message, uintptr_t wParam) {
-    bool preview = state.previewMode == 1;
+    bool preview = state.previewMode;
     if (IsClosingInput(message)) {
         return state.closeApproved ? HostFilter::Default : HostFilter::PassOn;
     }

@@ -5,16 +5,13 @@
 
 namespace {
 
-constexpr uint32_t kOkCommand = 1;      // IDOK, also sent by Enter
-constexpr uint32_t kCancelCommand = 2;  // IDCANCEL, also sent by Escape
-
 DialogStep ChooseCommandStep(uintptr_t wParam) {
     // Only the low word names the control; the high word is a notification code, and on
     // 64-bit Windows the bits above the first 32 carry nothing.
     switch (static_cast<uint32_t>(wParam & 0xFFFF)) {
-        case kOkCommand:
+        case msg::kIdOk:
             return DialogStep::SaveAndClose;
-        case kCancelCommand:
+        case msg::kIdCancel:
             return DialogStep::Close;
         default:
             return DialogStep::Ignore;

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """`make demo`: runs the saver full screen under Wine over a sample desktop: the product,
 quillet.scr, where this machine runs 32-bit programs, else the 64-bit build.
 
@@ -7,28 +7,26 @@ until you press a key, click or move the mouse. Without one, the saver runs on a
 for a few seconds and the run is recorded as <out>/demo.gif (scaled down) and <out>/demo.png
 (one full-size frame); then a key ends it and the exit code is reported.
 
-    tools/demo.py --scr32 dist/quillet.scr --scr64 dist/quillet64.scr --helpers build/win64 \
-                  --prefix build/demo/prefix --out dist [--capture]
+    PYTHONPATH=tests/e2e tools/demo.py --scr32 dist/quillet.scr --scr64 dist/quillet64.scr \
+        --helpers build/win64 --prefix build/demo/prefix --out dist [--capture]
 """
 
 import argparse
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-sys.dont_write_bytecode = True  # keep the source tree free of __pycache__ folders
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import quillet_wine  # noqa: E402
-from quillet_wine import WineDesktop, wait_until  # noqa: E402
+from PIL import Image as PilImage
+
+import quillet_wine
+from quillet_wine import WineDesktop, wait_until
 
 # Livelier than the defaults (200 ms, 3 birds), so a few seconds of capture show a flock.
 DEMO_SETTINGS = "Delay = 80\r\nCharNumber = 5\r\n"
 FRAMES = 28
 FRAME_INTERVAL = 0.2  # seconds between captures
-GIF_SIZE = "512x384"
+GIF_SIZE = (512, 384)
 START_BUTTON = ((8, 750), (214, 214, 214))  # a pixel the sample desktop always paints
 
 
@@ -98,39 +96,37 @@ def run_on_display(desk, helpers, display):
     return desk.wait_exit(proc, 10)
 
 
-def capture_frames(desk, folder):
-    """FRAMES screenshots about FRAME_INTERVAL apart; returns the paths and the mean interval."""
-    paths = []
+def capture_frames(desk):
+    """FRAMES screenshots about FRAME_INTERVAL apart; returns them and the mean interval."""
+    frames = []
     started = time.monotonic()
     for i in range(FRAMES):
         due = started + i * FRAME_INTERVAL
         time.sleep(max(0.0, due - time.monotonic()))
-        path = os.path.join(folder, "frame%02d.ppm" % i)
-        with open(path, "wb") as f:
-            f.write(desk.screenshot().ppm())
-        paths.append(path)
-    return paths, (time.monotonic() - started) / FRAMES
+        frames.append(desk.screenshot())
+    return frames, (time.monotonic() - started) / FRAMES
 
 
-def write_gif(paths, interval, gif):
-    centiseconds = max(2, round(interval * 100))
-    subprocess.run(["convert", "-delay", str(centiseconds), "-loop", "0"] + paths +
-                   ["-resize", GIF_SIZE, "-layers", "Optimize", gif], check=True)
+def write_gif(frames, interval, gif):
+    # One palette for every frame, so the parts that stay still stay equal from frame to frame
+    # and the file stores little more than the birds' moves.
+    small = [frame.picture.resize(GIF_SIZE) for frame in frames]
+    palette = small[0].quantize(255)
+    indexed = [picture.quantize(palette=palette, dither=PilImage.Dither.NONE)
+               for picture in small]
+    indexed[0].save(gif, save_all=True, append_images=indexed[1:], loop=0, optimize=True,
+                    duration=max(20, round(interval * 1000)))
 
 
 def run_and_capture(desk, helpers, out):
     show_sample_desktop(desk, helpers)
     proc = start_saver(desk)
     time.sleep(1.0)  # let the flock leave its start points
-    folder = tempfile.mkdtemp(prefix="quillet-demo-")
-    try:
-        paths, interval = capture_frames(desk, folder)
-        gif = os.path.join(out, "demo.gif")
-        png = os.path.join(out, "demo.png")
-        write_gif(paths, interval, gif)
-        subprocess.run(["convert", paths[len(paths) // 2], png], check=True)
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
+    frames, interval = capture_frames(desk)
+    gif = os.path.join(out, "demo.gif")
+    png = os.path.join(out, "demo.png")
+    write_gif(frames, interval, gif)
+    frames[len(frames) // 2].save_png(png)
     desk.key("space")
     code = desk.wait_exit(proc, 60)
     for path in (gif, png):

@@ -1,6 +1,7 @@
 """Runs Quillet and its Windows test helpers under Wine, on a private X display.
 
-Every end-to-end test uses this module (Python 3 standard library only). The pieces:
+Every end-to-end test uses this module, and so do `make bench` and `make demo` (Python 3 with
+Pillow, Debian's python3-pil; tests/e2e on PYTHONPATH). The pieces:
 
     with WineDesktop() as desk:               # own Xvfb, Wine virtual desktop 1024x768,
                                               # fresh temporary working directory desk.dir
@@ -9,6 +10,7 @@ Every end-to-end test uses this module (Python 3 standard library only). The pie
         proc = desk.start(desk.scr, "/s")     # WineProcess; desk.is_running(proc)
         desk.key("a"); desk.mouse_move(10, 10); desk.click(1)
         shot = desk.screenshot()              # Image: width, height, pixel(x, y) -> (r, g, b)
+        shot.differing_runs(earlier_shot)     # (y, left, right) where the two differ
         assert desk.wait_exit(proc, 30) == 0
         proc.windows                          # classes of the windows the program created
 
@@ -66,6 +68,7 @@ import ctypes
 import ctypes.util
 import glob
 import os
+import re
 import select
 import shutil
 import signal
@@ -74,6 +77,9 @@ import sys
 import tempfile
 import time
 import unittest
+
+from PIL import Image as PilImage
+from PIL import ImageChops, ImageGrab
 
 SCREEN_WIDTH = 1024
 SCREEN_HEIGHT = 768
@@ -191,46 +197,33 @@ def _prefix_env(prefix, display=None):
 
 
 class Image:
-    """A screenshot: width, height and pixel(x, y) -> (r, g, b)."""
+    """A picture of the screen, or one to compare it with (a Pillow image underneath):
+    width, height, pixel(x, y) -> (r, g, b), and where it differs from another picture."""
 
-    def __init__(self, width, height, rgb):
-        self.width = width
-        self.height = height
-        self.rgb = rgb  # bytes, three per pixel, rows top to bottom
+    def __init__(self, picture):
+        self.picture = picture if picture.mode == "RGB" else picture.convert("RGB")
+        self.width, self.height = self.picture.size
+        self._pixels = self.picture.load()
+        self._rgb = None
 
     @staticmethod
-    def from_ppm(data):
-        fields = []
-        at = 2
-        if data[:2] != b"P6":
-            raise ValueError("not a binary PPM")
-        while len(fields) < 3:
-            while data[at : at + 1].isspace():
-                at += 1
-            if data[at : at + 1] == b"#":
-                at = data.index(b"\n", at) + 1
-                continue
-            end = at
-            while not data[end : end + 1].isspace():
-                end += 1
-            fields.append(int(data[at:end]))
-            at = end
-        width, height, maximum = fields
-        if maximum != 255:
-            raise ValueError("only 8-bit PPM is supported")
-        at += 1  # the single blank after the maximum
-        return Image(width, height, data[at : at + width * height * 3])
+    def from_colours(width, height, colour_at):
+        """The picture whose pixel (x, y) is colour_at(x, y)."""
+        data = bytes(c for y in range(height) for x in range(width) for c in colour_at(x, y))
+        return Image(PilImage.frombytes("RGB", (width, height), data))
 
     def pixel(self, x, y):
-        at = (y * self.width + x) * 3
-        return tuple(self.rgb[at : at + 3])
+        return self._pixels[x, y]
 
-    def ppm(self):
-        return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.rgb
+    @property
+    def rgb(self):
+        """bytes, three per pixel, rows top to bottom."""
+        if self._rgb is None:
+            self._rgb = self.picture.tobytes()
+        return self._rgb
 
     def save_png(self, path):
-        subprocess.run(["convert", "ppm:-", "png:" + path], input=self.ppm(), check=True,
-                       timeout=DEFAULT_TIMEOUT)
+        self.picture.save(path, "PNG")
 
     def count(self, predicate, box=None):
         """How many pixels in box (left, top, right, bottom; default: all) satisfy
@@ -238,6 +231,32 @@ class Image:
         left, top, right, bottom = box or (0, 0, self.width, self.height)
         return sum(1 for y in range(top, bottom) for x in range(left, right)
                    if predicate(x, y, self.pixel(x, y)))
+
+    def same_as(self, other):
+        return self.rgb == other.rgb
+
+    def differing_runs(self, other):
+        """(y, left, right) of every run of pixels in a row, right exclusive, whose colour
+        is not the other picture's, top to bottom and left to right."""
+        # Comparing the bytes first is several times quicker than the difference below, and
+        # the benchmark polls the screen for its first change.
+        if self.same_as(other):
+            return
+        bands = ImageChops.difference(self.picture, other.picture).split()
+        mask = ImageChops.lighter(ImageChops.lighter(bands[0], bands[1]), bands[2])
+        _, top, _, bottom = mask.getbbox()
+        data = mask.tobytes()
+        for y in range(top, bottom):
+            for run in _NONZERO_RUN.finditer(data, y * self.width, (y + 1) * self.width):
+                yield y, run.start() - y * self.width, run.end() - y * self.width
+
+
+_NONZERO_RUN = re.compile(b"[^\\x00]+")
+
+
+def grab_screen(display):
+    """The whole root window of the X display (":N"), read through XCB in one request."""
+    return Image(ImageGrab.grab(xdisplay=display))
 
 
 class WineProcess:
@@ -658,10 +677,7 @@ class WineDesktop:
     # -- screen and input -------------------------------------------------------------
 
     def screenshot(self):
-        data = subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8",
-                               "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              check=True, timeout=DEFAULT_TIMEOUT).stdout
-        return Image.from_ppm(data)
+        return grab_screen(self.display)
 
     def _xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
@@ -744,9 +760,11 @@ def start_xvfb(timeout=DEFAULT_TIMEOUT, size=(SCREEN_WIDTH, SCREEN_HEIGHT)):
     """Starts Xvfb with one screen of size (width, height) on a free display; returns (Popen,
     ":N") once the display answers."""
     read_end, write_end = os.pipe()
+    # -noreset: an X server resets when its last client leaves (Wine restarted, a grab's own
+    # connection closed), and a connection that arrives meanwhile is dropped.
     proc = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size,
-         "-nolisten", "tcp"],
+         "-nolisten", "tcp", "-noreset"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True, preexec_fn=_die_with_test)
     os.close(write_end)

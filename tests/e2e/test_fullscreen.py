@@ -2,6 +2,7 @@
 no trails, the settings file's Delay and CharNumber, the input that ends a run and the input
 that does not, a second start while one runs, and a display scaled to 150 %."""
 
+import functools
 import os
 import re
 import statistics
@@ -9,7 +10,8 @@ import subprocess
 import time
 import unittest
 
-from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, expected_pattern, wait_until
+from quillet_wine import (SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, Image, expected_pattern,
+                          wait_until)
 from saver_watch import (HTCLIENT, PBT_APMRESUMEAUTOMATIC, PWR_CRITICALRESUME, SAVER_CLASS,
                          SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, WM_ACTIVATEAPP,
                          WM_ERASEBKGND, WM_PAINT, WM_POWER, WM_POWERBROADCAST, WM_SETCURSOR,
@@ -24,43 +26,39 @@ CELL = 4  # differing pixels a few apart join one blob, across holes in a silhou
 QUIET = "Delay = 100000\nCharNumber = 1\n"  # no tick of its own while a test talks to it
 LOG_PIXELS = 144  # a display scaled to 150 %, as many laptops ship
 
-_pattern_rows = {}
+
+@functools.lru_cache(maxsize=None)
+def pattern_picture(width=SCREEN_WIDTH, height=SCREEN_HEIGHT, origin=(0, 0)):
+    """The pattern desktop's screen, made once for each size and origin, the Windows point at
+    the screenshot's 0,0 (left of or above 0,0 with several monitors)."""
+    left, top = origin
+    return Image.from_colours(width, height, lambda x, y: expected_pattern(x + left, y + top))
 
 
-def pattern_rows(width=SCREEN_WIDTH, height=SCREEN_HEIGHT, origin=(0, 0)):
-    """The pattern desktop's screen as packed RGB rows, computed once for each size and
-    origin, the Windows point at the screenshot's 0,0 (left of or above 0,0 with several
-    monitors)."""
-    key = (width, height, origin)
-    if key not in _pattern_rows:
-        left, top = origin
-        _pattern_rows[key] = [bytes(c for x in range(left, left + width)
-                                    for c in expected_pattern(x, y))
-                              for y in range(top, top + height)]
-    return _pattern_rows[key]
+def differing_runs(image, origin=(0, 0)):
+    """(y, left, right) of the runs of pixels that are not the pattern's; origin as for
+    pattern_picture."""
+    return image.differing_runs(pattern_picture(image.width, image.height, origin))
 
 
 def differing_pixels(image, origin=(0, 0)):
-    """Every (x, y) whose colour is not the pattern's; origin as for pattern_rows."""
-    stride = image.width * 3
-    for y, expected in enumerate(pattern_rows(image.width, image.height, origin)):
-        row = image.rgb[y * stride:(y + 1) * stride]
-        if row == expected:
-            continue
-        for x in range(image.width):
-            if row[x * 3:x * 3 + 3] != expected[x * 3:x * 3 + 3]:
-                yield x, y
+    """Every (x, y) whose colour is not the pattern's; origin as for pattern_picture."""
+    for y, left, right in differing_runs(image, origin):
+        for x in range(left, right):
+            yield x, y
 
 
 def blobs(image, origin=(0, 0)):
     """Boxes (left, top, right, bottom; right and bottom exclusive) of the groups of pixels
-    that differ from the pattern, largest first; origin as for pattern_rows."""
+    that differ from the pattern, largest first; origin as for pattern_picture."""
     cells = {}
-    for x, y in differing_pixels(image, origin):
-        key = (x // CELL, y // CELL)
-        box = cells.get(key)
-        cells[key] = (x, y, x + 1, y + 1) if box is None else (
-            min(box[0], x), min(box[1], y), max(box[2], x + 1), max(box[3], y + 1))
+    for y, left, right in differing_runs(image, origin):
+        for column in range(left // CELL, (right - 1) // CELL + 1):
+            x0, x1 = max(left, column * CELL), min(right, (column + 1) * CELL)
+            key = (column, y // CELL)
+            box = cells.get(key)
+            cells[key] = (x0, y, x1, y + 1) if box is None else (
+                min(box[0], x0), min(box[1], y), max(box[2], x1), max(box[3], y + 1))
     found = []
     while cells:
         seed, box = cells.popitem()
@@ -140,7 +138,7 @@ class FullScreenTest(DesktopTestCase):
             with open(path, "w", newline="\r\n") as f:
                 f.write(settings)
         self.desk.mouse_move(*HOME)
-        wait_until(lambda: not list(differing_pixels(self.desk.screenshot())), 60, 0.3,
+        wait_until(lambda: self.desk.screenshot().same_as(pattern_picture()), 60, 0.3,
                    "the whole pattern desktop on screen")
         proc = start_traced(self.desk, "/s")
         self.runs.append(proc)

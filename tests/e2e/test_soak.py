@@ -38,7 +38,7 @@ class SoakTest(unittest.TestCase):
                 samples.append(self.sample(desk, proc, pid))
             before = desk.screenshot()
             wait_steps(proc, len(steps(proc)) + 2)
-            moving = desk.screenshot().rgb != before.rgb
+            moving = not desk.screenshot().same_as(before)
             self.assertEqual(end_with_key(desk, proc), 0)
             self.assertEqual(desk.crash_evidence(), [])
         self.report(samples)

@@ -20,8 +20,12 @@ const char* NextDoubleByte(const char* p) {
 }
 
 uint32_t gLive = 0;
-bool IsLive(uint32_t handle) { return handle == gLive; }
-uint32_t Foreground() { return 42; }
+bool IsLive(uint32_t handle) {
+    return handle == gLive;
+}
+uint32_t Foreground() {
+    return 42;
+}
 
 void Check(bool condition) {
     if (!condition) {

@@ -2,16 +2,12 @@
 and the same bytes whatever the files' times and the machine's time zone."""
 
 import os
-import sys
 import tempfile
 import time
 import unittest
 import zipfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "release"))
-
-import make_zip  # noqa: E402
+import make_zip
 
 
 class WindowsTextTest(unittest.TestCase):

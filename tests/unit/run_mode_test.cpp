@@ -11,8 +11,12 @@ namespace {
 constexpr uint32_t kLiveWindow = 1234;
 constexpr uint32_t kForeground = 777;
 
-bool IsTestWindow(uint32_t handle) { return handle == kLiveWindow; }
-uint32_t TestForeground() { return kForeground; }
+bool IsTestWindow(uint32_t handle) {
+    return handle == kLiveWindow;
+}
+uint32_t TestForeground() {
+    return kForeground;
+}
 
 const RunModeAnswers kNtFamily = {IsTestWindow, TestForeground, 0};
 const RunModeAnswers kWin9x = {IsTestWindow, TestForeground, 1};
@@ -31,7 +35,9 @@ const char* NextDoubleByte(const char* p) {
     return p + 1;
 }
 
-const char* NextSingleByte(const char* p) { return *p ? p + 1 : p; }
+const char* NextSingleByte(const char* p) {
+    return *p ? p + 1 : p;
+}
 
 std::string Isolate(const char* line, NextCharFn next = NextSingleByte) {
     return IsolateArguments(line, next);
@@ -66,7 +72,10 @@ TEST(IsolateArguments, SkipsProgramNameAndBlanks) {
 TEST(IsolateArguments, DoubleByteTrailsAreNeverQuotesOrSpaces) {
     // "\x81\x22" is one character whose second byte looks like a quote; "\x81\x20" one whose
     // second byte looks like a space.
-    EXPECT_EQ(Isolate("\"C:\\\x81\x22" "dir\\q.scr\" /s", NextDoubleByte), "/s");
+    EXPECT_EQ(Isolate("\"C:\\\x81\x22"
+                      "dir\\q.scr\" /s",
+                      NextDoubleByte),
+              "/s");
     EXPECT_EQ(Isolate("C:\\\x81\x20q.scr /p 9", NextDoubleByte), "/p 9");
     // With a single-byte code page the same bytes do split the name.
     EXPECT_EQ(Isolate("C:\\\x81\x20q.scr /p 9", NextSingleByte), "q.scr /p 9");
@@ -86,7 +95,7 @@ TEST(ParseDecimalHandle, ReadsLeadingDigitsAndWraps) {
         {"-12", 0},   // no sign
         {"0x1F", 0},  // no hexadecimal
         {"4294967295", 4294967295u},
-        {"4294967296", 0},            // wraps modulo 2^32
+        {"4294967296", 0},  // wraps modulo 2^32
         {"4294967297", 1},
         {"99999999999", 1215752191u},  // 99999999999 mod 2^32
         {"00042", 42},
@@ -162,8 +171,14 @@ TEST(PreviewParent, NeedsALiveWindowAndHasNoFallback) {
         const char* text;
         uint32_t parent;
     } cases[] = {
-        {"1234", kLiveWindow}, {"1234 junk", kLiveWindow}, {"", 0},      {"abc", 0},
-        {"0", 0},              {":1234", 0},               {"99999", 0}, {"4294968530", kLiveWindow},
+        {"1234", kLiveWindow},
+        {"1234 junk", kLiveWindow},
+        {"", 0},
+        {"abc", 0},
+        {"0", 0},
+        {":1234", 0},
+        {"99999", 0},
+        {"4294968530", kLiveWindow},
         {"\t1234", 0},
     };
     for (const Case& c : cases) {

@@ -3,21 +3,13 @@
 // the system terminates (as after an unhandled fault) ends without telling any library.
 #include <windows.h>
 
-#include <cstring>
+#include "append_line.h"
 
 namespace {
 
 // Kernel32 only: the run-time library may already be shut down when the detach arrives.
 void AppendMarker(const char* line) {
-    HANDLE file = CreateFileA("guard_marker.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-    WriteFile(file, "\n", 1, &written, nullptr);
-    CloseHandle(file);
+    AppendLine("guard_marker.txt", line, "\n");
 }
 
 }  // namespace

@@ -20,20 +20,13 @@
 #include "host/failure_guard.h"
 #include "host/host.h"
 #include "host/host_state.h"
+#include "append_line.h"
 
 namespace {
 
 // Written the way detach_witness.dll writes, so the lines of both keep their order.
 void AppendMarker(const char* line) {
-    HANDLE file = CreateFileA("guard_marker.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-    WriteFile(file, "\n", 1, &written, nullptr);
-    CloseHandle(file);
+    AppendLine("guard_marker.txt", line, "\n");
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "append_line.h"
+
 namespace {
 
 char gModulePath[MAX_PATH] = "?";
@@ -29,15 +31,7 @@ void Log(const char* line) {
     if (!StandInFile("standin.log", path, sizeof(path))) {
         return;
     }
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(lstrlenA(line)), &written, nullptr);
-    WriteFile(file, "\r\n", 2, &written, nullptr);
-    CloseHandle(file);
+    AppendLine(path, line, "\r\n");
 }
 
 BOOL ReadAnswer() {

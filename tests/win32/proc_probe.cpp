@@ -125,7 +125,6 @@ int main(int argc, char** argv) {
     if (argc == 4 && !strcmp(argv[1], "launch")) {
         return Launch(argv[2], argv[3]);
     }
-    fprintf(stderr,
-            "usage: proc_probe sample PID | launch APP FILE\n");
+    fprintf(stderr, "usage: proc_probe sample PID | launch APP FILE\n");
     return 2;
 }

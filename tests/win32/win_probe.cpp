@@ -356,9 +356,8 @@ int PrintMonitors() {
 int Usage() {
     fprintf(stderr,
             "usage: win_probe run HEX | find CLASS|* TITLE|* | windows | client HWND |"
-            " children HWND | dpi HWND | monitors | saverrunning | processes | foreground | styles "
-            "HWND | cursor |"
-            " showcursor HWND |"
+            " children HWND | dpi HWND | monitors | saverrunning | processes | foreground |"
+            " styles HWND | cursor | showcursor HWND |"
             " send HWND MSG WPARAM LPARAM | post HWND MSG WPARAM LPARAM [MSG WPARAM LPARAM]...\n");
     return 2;
 }

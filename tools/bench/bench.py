@@ -12,7 +12,7 @@ How each figure is taken, all from outside the programs:
     line per timer message that reaches the window, and each timer message is one step of
     the whole flock. Saver and reference run with the same trace, so its cost is in both.
   - Start-up: from just before the launcher is started to the first grab of the screen
-    (XGetImage of the root window, polled back to back) that shows a bird over the pattern
+    (the harness's grab_screen, polled back to back) that shows a bird over the pattern
     desktop, at the defaults (3 birds, the first step 200 ms after the window is created).
   - Exit: from just before `xdotool key a` (XTest) is started to the end of the program's
     process.
@@ -28,16 +28,10 @@ import select
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-sys.path.insert(0, HERE)
-
-from linux_process import (cpu_seconds, find_program, peak_memory_kib,  # noqa: E402
-                           session_processes)
-import quillet_wine  # noqa: E402
-from quillet_wine import SCREEN_HEIGHT, SCREEN_WIDTH, WineDesktop, expected_pattern, wait_until  # noqa: E402
-from report import ASKED_DELAY, FLOCKS, WIDTHS, machine_line, median, table  # noqa: E402
-from screen_grab import ScreenGrabber, shows_birds  # noqa: E402
+import quillet_wine
+from linux_process import cpu_seconds, find_program, peak_memory_kib, session_processes
+from quillet_wine import WineDesktop, grab_screen, wait_until
+from report import ASKED_DELAY, FLOCKS, WIDTHS, machine_line, median, table
 
 PATCH = 128  # a bird's patch on screen: its 120-pixel frame and one 4-pixel step each side
 DEFAULT_BIRDS = 3
@@ -53,6 +47,16 @@ def steps_so_far(proc):
         return f.read().count(STEP_LINE)
 
 
+def shows_birds(frame, baseline, birds, patch):
+    """True when the frame differs from the baseline desktop, and only within what `birds`
+    patches of patch x patch pixels can cover: a black or half-drawn window, which differs
+    almost everywhere, is not a frame with birds."""
+    widths = collections.Counter()
+    for y, left, right in frame.differing_runs(baseline):
+        widths[y] += right - left
+    return 0 < len(widths) <= birds * patch and max(widths.values()) <= birds * patch
+
+
 def write_settings(desk, delay=None, birds=None):
     path = os.path.join(desk.dir, "quilet01.ini")
     if delay is None:
@@ -66,20 +70,16 @@ def write_settings(desk, delay=None, birds=None):
 class Bench:
     def __init__(self, desk):
         self.desk = desk
-        self.grabber = ScreenGrabber(desk.display, SCREEN_WIDTH, SCREEN_HEIGHT)
-        self.baseline = self._pattern_baseline()
+        self.baseline = self.grab()
+        if not desk.pattern_matches(self.baseline):
+            raise RuntimeError("the pattern desktop is not on screen")
         self.grab_intervals = []
 
-    def _pattern_baseline(self):
-        frame = self.grabber.grab()
-        for y in range(3, SCREEN_HEIGHT, 37):
-            for x in range(5, SCREEN_WIDTH, 37):
-                if frame.pixel(x, y) != expected_pattern(x, y):
-                    raise RuntimeError("the pattern desktop is not on screen at %d,%d" % (x, y))
-        return frame
+    def grab(self):
+        return grab_screen(self.desk.display)
 
     def _wait_for_pattern(self):
-        wait_until(lambda: not self.grabber.grab().differing_rows(self.baseline), 30, 0.05,
+        wait_until(lambda: self.grab().same_as(self.baseline), 30, 0.05,
                    "the pattern desktop back on screen")
 
     def _follow(self, proc, exe):
@@ -120,7 +120,7 @@ class Bench:
         proc = self.desk.start_plain(build.scr, "/s")
         last = started
         while True:
-            frame = self.grabber.grab()
+            frame = self.grab()
             now = time.monotonic()
             self.grab_intervals.append(now - last)
             last = now
@@ -253,7 +253,6 @@ def run(args):
         bench = Bench(desk)
         results = measure(bench, builds, args)
         poll_ms = 1000 * median(bench.grab_intervals)
-        bench.grabber.close()
     return table(results, args, poll_ms, machine_line())
 
 
