@@ -52,7 +52,6 @@ X64_RUNTIME = {
 # switch off the file virtualization that lets the 32-bit saver keep its settings in the system
 # folder; a dependency on the version 6 common controls would change the dialog's look.
 RT_MANIFEST = 24
-RT_VERSION = 16
 MANIFEST = {
     "{urn:schemas-microsoft-com:asm.v1}assembly": "",
     "{urn:schemas-microsoft-com:asm.v1}assemblyIdentity": "",
@@ -135,23 +134,22 @@ class WhatShipsTest(unittest.TestCase):
                 found = {element.tag: (element.text or "").strip() for element in root.iter()}
                 self.assertEqual(found, MANIFEST)
 
-
     def test_both_savers_name_themselves_with_their_processor_and_file_version(self):
         for name, processor in (("quillet.scr", "x86"), ("quillet64.scr", "amd64")):
             with self.subTest(name):
                 image = self.dist(name)
-                identity = ElementTree.fromstring(image.resource(RT_MANIFEST, 1))[0]
+                identity = ElementTree.fromstring(manifest(image))[0]
                 self.assertEqual(identity.tag, "{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")
                 self.assertEqual(identity.attrib, {
                     "type": "win32", "name": "Quillet.ScreenSaver",
-                    "version": file_version(image.resource(RT_VERSION, 1)),
+                    "version": file_version(image),
                     "processorArchitecture": processor})
 
 
-def file_version(resource):
-    """'a.b.c.d' from the fixed part of a version resource."""
-    at = resource.index(struct.pack("<I", 0xFEEF04BD))
-    most, least = struct.unpack_from("<II", resource, at + 8)
+def file_version(pe):
+    """'a.b.c.d' from the fixed part of the version resource."""
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    most, least = fixed.FileVersionMS, fixed.FileVersionLS
     return "%d.%d.%d.%d" % (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
 
 
