@@ -16,18 +16,6 @@ int32_t RandomStep(RandomSource random) {
     return random() % 2 == 0 ? kStepSize : -kStepSize;
 }
 
-// Closed intervals, so boxes that only share an edge still count as touching.
-bool Within(int32_t v, int32_t low, int32_t high) {
-    return low <= v && v <= high;
-}
-
-bool SpansMeet(int32_t aStart, int32_t aLength, int32_t bStart, int32_t bLength) {
-    int32_t aEnd = aStart + aLength;
-    int32_t bEnd = bStart + bLength;
-    return Within(bStart, aStart, aEnd) || Within(bEnd, aStart, aEnd) ||
-           Within(aStart, bStart, bEnd) || Within(aEnd, bStart, bEnd);
-}
-
 }  // namespace
 
 // A bird whose flock has no artwork stays 0 x 0: it is never drawn and touches nothing.
@@ -110,16 +98,6 @@ void Bird::AdvanceFrame() {
 
 BirdRect Bird::Bounds() const {
     return {x, y, x + width, y + height};
-}
-
-// A bird without artwork is never drawn, so nothing may turn away from it.
-bool Bird::Overlaps(const Bird& other) const {
-    if (!HasArtwork() || !other.HasArtwork()) {
-        return false;
-    }
-    BirdRect b = other.Bounds();
-    return SpansMeet(x, width, b.left, b.right - b.left) &&
-           SpansMeet(y, height, b.top, b.bottom - b.top);
 }
 
 // A positive step moves left or up, so a bird left of (or above) the other gets a positive one.

@@ -284,14 +284,15 @@ class WineDesktop:
     (`dir`, the current directory of every program started). On exit every process it
     started is ended, whatever happened."""
 
-    def __init__(self, prefix=None, keep_dir=False, display=None):
+    def __init__(self, prefix=None, keep_dir=False, display=None, depth=24):
         """display: an X display to show the virtual desktop on (a person's screen) instead
-        of a private Xvfb."""
+        of a private Xvfb. depth: bits per pixel of the private Xvfb."""
         self.prefix = prefix or _env_path("QUILLET_WINE_PREFIX")
         self.helpers = os.environ.get("QUILLET_WIN_HELPERS", "")
         self.scr = os.environ.get("QUILLET_SCR", "")
         self.keep_dir = keep_dir
         self.display = display
+        self.depth = depth
         self.dir = None
         self.env = None
         self._xvfb = None
@@ -307,7 +308,7 @@ class WineDesktop:
             self._stop_wineserver()
             _restore_registry(self.prefix)
             if self.display is None:
-                self._xvfb, self.display = start_xvfb()
+                self._xvfb, self.display = start_xvfb(depth=self.depth)
             self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
             self.env = _prefix_env(self.prefix, self.display)
             subprocess.run(["wineserver", "-p"], env=self.env, timeout=DEFAULT_TIMEOUT,
@@ -579,10 +580,12 @@ class WineDesktop:
 
     # -- stand-ins --------------------------------------------------------------------
 
-    def pattern_matches(self, image=None, step=37):
-        """True when the screen shows pattern_desktop's pattern at sample points."""
+    def pattern_matches(self, image=None, step=37, tolerance=0):
+        """True when the screen shows pattern_desktop's pattern at sample points, each colour
+        within `tolerance` (a display of fewer bits per pixel rounds them)."""
         image = image or self.screenshot()
-        return all(image.pixel(x, y) == expected_pattern(x, y)
+        return all(max(abs(a - b) for a, b in zip(image.pixel(x, y), expected_pattern(x, y)))
+                   <= tolerance
                    for y in range(3, image.height, step) for x in range(5, image.width, step))
 
     def pattern_desktop(self, timeout=DEFAULT_TIMEOUT):
@@ -617,6 +620,7 @@ class DesktopTestCase(unittest.TestCase):
     should it fail, the desktop is closed all the same."""
 
     desk = None
+    display_depth = 24  # bits per pixel of the shared desktop's display
 
     @classmethod
     def prepare_desktop(cls):
@@ -624,7 +628,7 @@ class DesktopTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
+        cls.desk = WineDesktop(depth=cls.display_depth).__enter__()
         try:
             cls.prepare_desktop()
         except BaseException:
@@ -635,12 +639,13 @@ class DesktopTestCase(unittest.TestCase):
     def tearDownClass(cls):
         cls.desk.__exit__(None, None, None)
 
-def start_xvfb(timeout=DEFAULT_TIMEOUT):
-    """Starts Xvfb on a free display; returns (Popen, ":N") once the display answers."""
+def start_xvfb(timeout=DEFAULT_TIMEOUT, depth=24):
+    """Starts Xvfb on a free display of `depth` bits per pixel; returns (Popen, ":N") once the
+    display answers."""
     read_end, write_end = os.pipe()
     proc = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-         "%dx%dx24" % (SCREEN_WIDTH, SCREEN_HEIGHT), "-nolisten", "tcp"],
+         "%dx%dx%d" % (SCREEN_WIDTH, SCREEN_HEIGHT, depth), "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True, preexec_fn=_die_with_test)
     os.close(write_end)

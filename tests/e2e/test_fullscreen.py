@@ -36,10 +36,11 @@ def pattern_rows():
     return _pattern_rows
 
 
-def differing_pixels(image):
-    """Every (x, y) whose colour is not the pattern's."""
+def differing_pixels(image, desktop=None):
+    """Every (x, y) whose colour is not the desktop's: by default the pattern's, else the
+    packed RGB rows given."""
     stride = image.width * 3
-    for y, expected in enumerate(pattern_rows()):
+    for y, expected in enumerate(desktop or pattern_rows()):
         row = image.rgb[y * stride:(y + 1) * stride]
         if row == expected:
             continue
@@ -48,11 +49,11 @@ def differing_pixels(image):
                 yield x, y
 
 
-def blobs(image):
+def blobs(image, desktop=None):
     """Boxes (left, top, right, bottom; right and bottom exclusive) of the groups of pixels
-    that differ from the pattern, largest first."""
+    that differ from the desktop (see differing_pixels), largest first."""
     cells = {}
-    for x, y in differing_pixels(image):
+    for x, y in differing_pixels(image, desktop):
         key = (x // CELL, y // CELL)
         box = cells.get(key)
         cells[key] = (x, y, x + 1, y + 1) if box is None else (
@@ -107,6 +108,8 @@ def is_whole_bird(box):
 class FullScreenTest(DesktopTestCase):
     """One pattern desktop serves every test; each test ends the run it started."""
 
+    desktop = None  # the desktop's rows when they are not exactly the pattern's
+
     @classmethod
     def prepare_desktop(cls):
         cls.desk.pattern_desktop()
@@ -136,18 +139,21 @@ class FullScreenTest(DesktopTestCase):
             with open(path, "w", newline="\r\n") as f:
                 f.write(settings)
         self.desk.mouse_move(*HOME)
-        wait_until(lambda: not list(differing_pixels(self.desk.screenshot())), 60, 0.3,
-                   "the whole pattern desktop on screen")
+        wait_until(lambda: not list(differing_pixels(self.desk.screenshot(), self.desktop)), 60,
+                   0.3, "the whole pattern desktop on screen")
         proc = start_traced(self.desk, "/s")
         self.runs.append(proc)
         wait_full_screen_keyboard(self.desk)
         return proc
 
+    def blobs(self):
+        return blobs(self.desk.screenshot(), self.desktop)
+
     def wait_for_birds(self, at_least=1):
         return wait_until(lambda: self.shot_with_blobs(at_least), 60, 0.2, "birds on screen")
 
     def shot_with_blobs(self, at_least):
-        found = blobs(self.desk.screenshot())
+        found = self.blobs()
         return found if len(found) >= at_least else None
 
     def assert_still_running(self, proc):
@@ -170,7 +176,7 @@ class FullScreenTest(DesktopTestCase):
         # Over a few hundred steps, any pixel a step forgot to restore would still differ from
         # the pattern outside the bird's patch.
         while len(steps(proc)) < 200:
-            found = blobs(self.desk.screenshot())
+            found = self.blobs()
             self.assertEqual(len(found), 1, found)
             self.assertTrue(fits_patch(found[0]), found[0])
             seen.add(found[0])
@@ -196,7 +202,7 @@ class FullScreenTest(DesktopTestCase):
                 self.assertEqual(end_with_key(self.desk, proc), 0)
 
     def shows_birds_apart(self, count):
-        found = blobs(self.desk.screenshot())
+        found = self.blobs()
         whole = [box for box in found if is_whole_bird(box)]
         self.assertLessEqual(len(whole), count, found)
         return len(found) == len(whole) == count
@@ -218,7 +224,7 @@ class FullScreenTest(DesktopTestCase):
         proc = self.start_saver("CharNumber = 0\n")
         # The timer runs on with nothing to move.
         while len(steps(proc)) < 10:
-            self.assertEqual(blobs(self.desk.screenshot()), [])
+            self.assertEqual(self.blobs(), [])
         self.assertIsNotNone(full_screen_window(self.desk))
         self.desk.key("a")
         self.assertEqual(self.desk.wait_exit(proc, 30), 0)
@@ -338,6 +344,41 @@ class FullScreenTest(DesktopTestCase):
                 act(full_screen_window(self.desk)["hwnd"])
                 self.assertEqual(self.desk.wait_exit(proc, 30), 0)
                 self.assertIsNone(full_screen_window(self.desk))
+
+
+class SixteenBitDisplayTest(FullScreenTest):
+    """A display of 16 bits per pixel. The saver composes in 32 bits, so the frozen desktop
+    must survive the trip there and back: the screen must hold exactly the pattern as this
+    display showed it before the run, birds and all that the full-screen checks ask."""
+
+    display_depth = 16
+    PIXEL_CHECKS = ("test_no_birds_shows_only_the_desktop",
+                    "test_bird_flies_over_the_frozen_desktop_without_trails",
+                    "test_number_of_birds_follows_char_number")
+
+    @classmethod
+    def prepare_desktop(cls):
+        desk = cls.desk
+        desk.start(desk.helper("pattern_desktop.exe"))
+        # 5 bits of red and blue and 6 of green are left of each colour.
+        wait_until(lambda: desk.pattern_matches(tolerance=8), 60, 0.3,
+                   "the pattern desktop on screen")
+        shots = [desk.screenshot()]
+        while len(shots) < 2 or shots[-1].rgb != shots[-2].rgb:
+            time.sleep(0.3)
+            shots.append(desk.screenshot())
+        stride = SCREEN_WIDTH * 3
+        cls.desktop = [shots[-1].rgb[y * stride:(y + 1) * stride] for y in range(SCREEN_HEIGHT)]
+
+
+def load_tests(loader, tests, pattern):
+    """Every check at the usual depth; at 16 bits only those of what the screen shows, since
+    input and messages do not depend on it."""
+    suite = unittest.TestSuite()
+    suite.addTests(loader.loadTestsFromTestCase(FullScreenTest))
+    suite.addTests(SixteenBitDisplayTest(name) for name in SixteenBitDisplayTest.PIXEL_CHECKS)
+    suite.addTests(loader.loadTestsFromTestCase(ScaledDisplayTest))
+    return suite
 
 
 class ScaledDisplayTest(DesktopTestCase):
