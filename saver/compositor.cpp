@@ -45,6 +45,21 @@ void ComposeRow(uint32_t* __restrict to, const uint32_t* __restrict from,
     }
 }
 
+// Adds a span to a row's sorted, separate spans, joining those it meets.
+void AddSpan(std::vector<PixelSpan>& row, PixelSpan span) {
+    size_t first = 0;
+    while (first < row.size() && row[first].right < span.left) {
+        first++;
+    }
+    size_t last = first;
+    for (; last < row.size() && row[last].left <= span.right; last++) {
+        span.left = std::min(span.left, row[last].left);
+        span.right = std::max(span.right, row[last].right);
+    }
+    row.erase(row.begin() + ptrdiff_t(first), row.begin() + ptrdiff_t(last));
+    row.insert(row.begin() + ptrdiff_t(first), span);
+}
+
 int64_t Area(PixelRect r) {
     return int64_t{r.right - r.left} * (r.bottom - r.top);
 }
@@ -73,6 +88,7 @@ bool Compositor::Freeze(uint32_t* backPixels, int32_t pictureWidth, int32_t pict
     backBuffer = backPixels;
     width = pictureWidth;
     height = pictureHeight;
+    covered.resize(size_t(height));
     return true;
 }
 
@@ -83,11 +99,16 @@ void Compositor::Release() {
     width = 0;
     height = 0;
     changed.clear();
+    draws.clear();
+    covered.clear();
 }
 
-// The part of the patch outside the picture is never on screen, so it is never composed. Each
-// pixel is read from the frozen desktop and written once: around the bird as it is, under the
-// bird through the mask and the frame.
+void Compositor::BeginStep() {
+    changed.clear();
+    draws.clear();
+}
+
+// The part of the patch outside the picture is never on screen, so it is never composed.
 void Compositor::DrawPatch(PixelRect patch, const SpritePlacement& sprite) {
     if (!Ready()) {
         return;
@@ -96,26 +117,60 @@ void Compositor::DrawPatch(PixelRect patch, const SpritePlacement& sprite) {
     if (IsEmpty(shown)) {
         return;
     }
-    PixelRect bird =
-        Intersect(shown, {sprite.x, sprite.y, sprite.x + sprite.width, sprite.y + sprite.height});
-    if (IsEmpty(bird)) {
-        bird = {shown.left, shown.top, shown.left, shown.top};
-    }
-    for (int32_t y = shown.top; y < shown.bottom; y++) {
-        size_t row = size_t(y) * size_t(width);
-        uint32_t* to = backBuffer + row;
-        const uint32_t* from = background + row;
-        if (y < bird.top || y >= bird.bottom) {
-            CopyPixels(to, from, shown.left, shown.right);
-            continue;
-        }
-        CopyPixels(to, from, shown.left, bird.left);
-        size_t art = size_t(y - sprite.y) * size_t(sprite.width) + size_t(bird.left - sprite.x);
-        ComposeRow(to + bird.left, from + bird.left, sprite.mask + art, sprite.frame + art,
-                   bird.right - bird.left);
-        CopyPixels(to, from, bird.right, shown.right);
-    }
     changed.push_back(shown);
+    draws.push_back({shown, sprite});
+}
+
+// A pixel shows what the last patch of the step over it leaves there, so the patches are
+// composed from the last to the first, each only where no later one lies. A thousand birds
+// cover the screen many times over; this way each pixel is composed about once.
+void Compositor::FinishStep() {
+    for (size_t k = draws.size(); k-- > 0;) {
+        const Draw& draw = draws[k];
+        for (int32_t y = draw.shown.top; y < draw.shown.bottom; y++) {
+            std::vector<PixelSpan>& row = covered[size_t(y)];
+            int32_t x = draw.shown.left;
+            size_t at = 0;
+            for (; at < row.size() && row[at].left <= draw.shown.right; at++) {
+                if (row[at].left > x) {
+                    ComposeSpan(draw, y, x, std::min(row[at].left, draw.shown.right));
+                }
+                x = std::max(x, row[at].right);
+            }
+            if (x < draw.shown.right) {
+                ComposeSpan(draw, y, x, draw.shown.right);
+            }
+            AddSpan(row, {draw.shown.left, draw.shown.right});
+        }
+    }
+    for (const Draw& draw : draws) {
+        for (int32_t y = draw.shown.top; y < draw.shown.bottom; y++) {
+            covered[size_t(y)].clear();
+        }
+    }
+    draws.clear();
+}
+
+// One row of a patch from left to right: the frozen desktop around the bird as it is, under
+// the bird through the mask and the frame.
+void Compositor::ComposeSpan(const Draw& draw, int32_t y, int32_t left, int32_t right) {
+    size_t row = size_t(y) * size_t(width);
+    uint32_t* to = backBuffer + row;
+    const uint32_t* from = background + row;
+    const SpritePlacement& sprite = draw.sprite;
+    if (y < sprite.y || y >= sprite.y + sprite.height) {
+        CopyPixels(to, from, left, right);
+        return;
+    }
+    int32_t birdLeft = std::max(left, std::min(right, sprite.x));
+    int32_t birdRight = std::max(birdLeft, std::min(right, sprite.x + sprite.width));
+    CopyPixels(to, from, left, birdLeft);
+    if (birdLeft < birdRight) {
+        size_t art = size_t(y - sprite.y) * size_t(sprite.width) + size_t(birdLeft - sprite.x);
+        ComposeRow(to + birdLeft, from + birdLeft, sprite.mask + art, sprite.frame + art,
+                   birdRight - birdLeft);
+    }
+    CopyPixels(to, from, birdRight, right);
 }
 
 // Handing over the patches one by one costs a call each and each patch's pixels (overlaps

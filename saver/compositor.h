@@ -29,6 +29,12 @@ struct Artwork {
     bool Loaded() const { return width > 0 && height > 0; }
 };
 
+// Part of one row, right exclusive.
+struct PixelSpan {
+    int32_t left;
+    int32_t right;
+};
+
 // One frame of the artwork and its mask, with its top-left corner at (x, y) of the picture.
 struct SpritePlacement {
     const uint32_t* frame;
@@ -57,15 +63,29 @@ class Compositor {
     void Release();
     bool Ready() const { return background != nullptr; }
 
-    // Restores the patch from the frozen desktop and draws the sprite through its mask over it,
-    // both clipped to the picture; the part that lands on the picture is added to `changed`.
+    // A step draws its patches in order between BeginStep and FinishStep. A patch is restored
+    // from the frozen desktop with the sprite drawn through its mask over it, both clipped to
+    // the picture; the part that lands on the picture is added to `changed`. The back buffer
+    // holds the result once the step finishes.
+    void BeginStep();
     void DrawPatch(PixelRect patch, const SpritePlacement& sprite);
+    void FinishStep();
 
     uint32_t* backBuffer = nullptr;  // owned by the window layer
     uint32_t* background = nullptr;  // the frozen desktop, owned here
     int32_t width = 0;
     int32_t height = 0;
     std::vector<PixelRect> changed;  // the patches drawn since the last step began
+
+   private:
+    struct Draw {
+        PixelRect shown;
+        SpritePlacement sprite;
+    };
+    void ComposeSpan(const Draw& draw, int32_t y, int32_t left, int32_t right);
+
+    std::vector<Draw> draws;                      // this step's patches, in drawing order
+    std::vector<std::vector<PixelSpan>> covered;  // per row, what later patches of the step cover
 };
 
 // What the window is given after a step: the changed patches one by one, or one block that

@@ -31,7 +31,7 @@ void PlaceFlock(std::vector<Bird>& birds, int32_t birdCount, const Artwork& artw
 // that have not; a later bird's patch covers what it overlaps of an earlier one.
 void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& compositor,
                int32_t right, int32_t bottom) {
-    compositor.changed.clear();
+    compositor.BeginStep();
     if (!compositor.Ready()) {
         return;
     }
@@ -39,6 +39,7 @@ void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& com
         birds[i].DrawAndMove(compositor, artwork, right, bottom);
         TurnAwayFromOverlaps(birds, i);
     }
+    compositor.FinishStep();
 }
 
 void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index) {
