@@ -33,14 +33,15 @@ class Bird {
     bool HasArtwork() const { return width > 0 && height > 0; }
 
     void AdvanceFrame();
-    BirdRect Bounds() const;
+    BirdRect Bounds() const { return {x, y, x + width, y + height}; }
     // Closed boxes: birds whose boxes only share an edge or a corner touch. A bird without
     // artwork is never drawn, so nothing may turn away from it. Every bird of a step is tested
     // against every other: inline, and without a branch per comparison.
     bool Overlaps(const Bird& other) const {
         bool drawn = HasArtwork() && other.HasArtwork();
-        return drawn & (x <= other.x + other.width) & (other.x <= x + width) &
-               (y <= other.y + other.height) & (other.y <= y + height);
+        BirdRect b = other.Bounds();
+        return drawn & (x <= b.right) & (b.left <= x + width) & (y <= b.bottom) &
+               (b.top <= y + height);
     }
     void TurnAwayFrom(const Bird& other);
 

@@ -96,10 +96,6 @@ void Bird::AdvanceFrame() {
     currentMask = frame;
 }
 
-BirdRect Bird::Bounds() const {
-    return {x, y, x + width, y + height};
-}
-
 // A positive step moves left or up, so a bird left of (or above) the other gets a positive one.
 // Equal coordinates send the bird right (or down).
 void Bird::TurnAwayFrom(const Bird& other) {
