@@ -10,7 +10,8 @@ namespace {
 
 // What handing the window one more block costs, in pixels of a block's area. Measured under
 // Wine (64-bit build, 1024 x 768, Delay 10, CPU per step; every patch alone / the patches'
-// bounding box, two runs each): 5 birds 0.56-0.69 / 0.82-0.90 ms, 15 birds 1.15-1.42 /
+// bounding box, two runs each, while every patch was still composed whole; handing over costs
+// the same either way): 5 birds 0.56-0.69 / 0.82-0.90 ms, 15 birds 1.15-1.42 /
 // 1.25-1.54, 30 birds 1.85-1.93 / 1.75-1.97, 60 birds 2.33-2.35 / 2.08-2.42, 100 birds
 // 3.9-4.2 / 2.8-3.3, 1000 birds 43-61 / 35-42. Even at 15 to 30 birds, one call costs about
 // 10 000 to 40 000 pixels; a bird's patch is 16 384.
