@@ -1,11 +1,11 @@
-// One bird of the flock: four animation frames with their masks, a private work surface, a
-// position and a per-step displacement. The motion rules are plain arithmetic; only Init,
-// DrawAndMove and Release touch the system.
+// One bird of the flock: a position, a per-step displacement and a frame counter. The artwork
+// it shows belongs to the flock; a bird is drawn into the flock's back buffer with plain pixel
+// arithmetic, so nothing here touches the system.
 #pragma once
 
 #include <cstdint>
 
-#include "host/handles.h"
+#include "saver/compositor.h"
 
 // A pseudo-random source with the C runtime's contract: each call gives 0..32767. The saver
 // passes rand; tests pass a stand-in with the same arithmetic so the draws can be checked.
@@ -18,38 +18,35 @@ struct BirdRect {
     int32_t bottom;
 };
 
-// The device contexts a flock step draws through: the window's, one holding the frozen
-// desktop, one for the artwork and one for the birds' work surfaces (Windows only).
-struct StepContexts {
-    ContextHandle window;
-    ContextHandle background;
-    ContextHandle art;
-    ContextHandle work;
-};
-
 class Bird {
    public:
-    // Windows only.
-    void Init(WindowHandle window, int32_t startX, int32_t startY);
-    void DrawAndMove(const StepContexts& contexts, int32_t right, int32_t bottom);
-    void Release();
+    // A new bird at a start point in a client area right x bottom, its size the artwork's.
+    void Init(int32_t startX, int32_t startY, const Artwork& artwork, int32_t right, int32_t bottom,
+              RandomSource random);
+    // right and bottom: the window's client size, read once per step by the scene.
+    void DrawAndMove(Compositor& compositor, const Artwork& artwork, int32_t right, int32_t bottom);
 
-    // The arithmetic halves of Init and DrawAndMove, kept apart from the drawing.
+    // The halves of Init and DrawAndMove.
     void ChooseStart(int32_t startX, int32_t startY, RandomSource random);
     void ClampInto(int32_t right, int32_t bottom);
     void MoveWithin(int32_t right, int32_t bottom);
     bool HasArtwork() const { return width > 0 && height > 0; }
 
     void AdvanceFrame();
-    BirdRect Bounds() const;
-    bool Overlaps(const Bird& other) const;
+    BirdRect Bounds() const { return {x, y, x + width, y + height}; }
+    // Closed boxes: birds whose boxes only share an edge or a corner touch. A bird without
+    // artwork is never drawn, so nothing may turn away from it. Every bird of a step is tested
+    // against every other: inline, and without a branch per comparison.
+    bool Overlaps(const Bird& other) const {
+        bool drawn = HasArtwork() && other.HasArtwork();
+        BirdRect b = other.Bounds();
+        return drawn & (x <= b.right) & (b.left <= x + width) & (y <= b.bottom) &
+               (b.top <= y + height);
+    }
     void TurnAwayFrom(const Bird& other);
 
     int32_t currentImage = 0;
     int32_t currentMask = 0;
-    BitmapHandle workSurface = nullptr;
-    BitmapHandle images[4] = {};
-    BitmapHandle masks[4] = {};
     int32_t x = 0;
     int32_t y = 0;
     int32_t width = 0;

@@ -1,11 +1,10 @@
-// How a bird moves: its random start, the clamp into the window, the step with its edge
-// bounce, the flapping frames and the collision turn. Plain arithmetic, shared by the saver
-// and the native tests.
+// How a bird starts, draws and moves: its random start, the clamp into the window, the patch
+// it is drawn in, the step with its edge bounce, the flapping frames and the collision turn.
+// Plain arithmetic, shared by the saver and the native tests.
 #include "saver/bird.h"
 
 namespace {
 
-constexpr int32_t kFrameCount = 4;
 constexpr int32_t kStepSize = 4;
 
 int32_t Magnitude(int32_t v) {
@@ -17,19 +16,36 @@ int32_t RandomStep(RandomSource random) {
     return random() % 2 == 0 ? kStepSize : -kStepSize;
 }
 
-// Closed intervals, so boxes that only share an edge still count as touching.
-bool Within(int32_t v, int32_t low, int32_t high) {
-    return low <= v && v <= high;
-}
-
-bool SpansMeet(int32_t aStart, int32_t aLength, int32_t bStart, int32_t bLength) {
-    int32_t aEnd = aStart + aLength;
-    int32_t bEnd = bStart + bLength;
-    return Within(bStart, aStart, aEnd) || Within(bEnd, aStart, aEnd) ||
-           Within(aStart, bStart, bEnd) || Within(aEnd, bStart, bEnd);
-}
-
 }  // namespace
+
+// A bird whose flock has no artwork stays 0 x 0: it is never drawn and touches nothing.
+void Bird::Init(int32_t startX, int32_t startY, const Artwork& artwork, int32_t right,
+                int32_t bottom, RandomSource random) {
+    ChooseStart(startX, startY, random);
+    width = artwork.Loaded() ? artwork.width : 0;
+    height = artwork.Loaded() ? artwork.height : 0;
+    ClampInto(right, bottom);
+}
+
+// The patch is a step wider than the bird on every side, so drawn before the move it also
+// covers where the bird was drawn the step before: no trail, no separate erase.
+void Bird::DrawAndMove(Compositor& compositor, const Artwork& artwork, int32_t right,
+                       int32_t bottom) {
+    if (!HasArtwork()) {
+        return;
+    }
+    int32_t a = Magnitude(stepX);
+    int32_t b = Magnitude(stepY);
+    PixelRect patch = {x, y, x + width + 2 * a, y + height + 2 * b};
+    SpritePlacement sprite = {artwork.frames[currentImage].data(),
+                              artwork.masks[currentMask].data(),
+                              width,
+                              height,
+                              x + a,
+                              y + b};
+    compositor.DrawPatch(patch, sprite);
+    MoveWithin(right, bottom);
+}
 
 // The draws come in a fixed order (frame, horizontal sign, vertical sign) so that one seed
 // always gives the same flock.
@@ -78,20 +94,6 @@ void Bird::AdvanceFrame() {
     frame = (frame + frameStep) % kFrameCount;
     currentImage = frame;
     currentMask = frame;
-}
-
-BirdRect Bird::Bounds() const {
-    return {x, y, x + width, y + height};
-}
-
-// A bird without artwork is never drawn, so nothing may turn away from it.
-bool Bird::Overlaps(const Bird& other) const {
-    if (!HasArtwork() || !other.HasArtwork()) {
-        return false;
-    }
-    BirdRect b = other.Bounds();
-    return SpansMeet(x, width, b.left, b.right - b.left) &&
-           SpansMeet(y, height, b.top, b.bottom - b.top);
 }
 
 // A positive step moves left or up, so a bird left of (or above) the other gets a positive one.

@@ -7,9 +7,9 @@
 #include <new>
 
 #include "host/host.h"
-#include "host/host_state.h"
 #include "saver/bird_saver.h"
 #include "saver/flock.h"
+#include "saver/flock_gdi.h"
 
 namespace {
 
@@ -23,57 +23,6 @@ RECT ClientRect(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
     return client;
-}
-
-// The screen point the picture behind the window starts at: the corner of the screen's clip
-// box, where the full-screen window is placed, or 0,0 for a preview.
-HostPoint PictureOrigin(HDC screenDC) {
-    RECT box = {};
-    GetClipBox(screenDC, &box);
-    return CaptureOrigin(gHostState.previewMode != 0, {box.left, box.top});
-}
-
-// Copies the block of the screen behind the window into a new bitmap of the given size. This
-// runs while the window is still being created, so the screen still shows the desktop as it
-// was left.
-BitmapHandle CaptureDesktop(HWND window, int32_t width, int32_t height) {
-    HDC windowDC = GetDC(window);
-    HBITMAP picture = CreateCompatibleBitmap(windowDC, width, height);
-    HDC memory = CreateCompatibleDC(windowDC);
-    HGDIOBJ old = SelectObject(memory, picture);
-    HDC screenDC = GetDC(nullptr);
-    HostPoint from = PictureOrigin(screenDC);
-    BitBlt(memory, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
-    ReleaseDC(nullptr, screenDC);
-    ReleaseDC(window, windowDC);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    return picture;
-}
-
-// The memory contexts live as long as the scene, with the frozen desktop selected for good.
-// Under Wine, making two contexts per bird and step and selecting the desktop into one each
-// time cost as much again as the bird's four block transfers.
-StepContexts CreateStepContexts(HWND window, BitmapHandle background) {
-    StepContexts contexts = {};
-    HDC windowDC = GetDC(window);
-    contexts.background = CreateCompatibleDC(windowDC);
-    contexts.art = CreateCompatibleDC(windowDC);
-    contexts.work = CreateCompatibleDC(windowDC);
-    ReleaseDC(window, windowDC);
-    SelectObject(static_cast<HDC>(contexts.background), static_cast<HBITMAP>(background));
-    return contexts;
-}
-
-// Deleting a context lets go of the bitmaps selected into it, so they can be deleted after.
-void DeleteStepContexts(StepContexts& contexts) {
-    ContextHandle all[] = {contexts.background, contexts.art, contexts.work};
-    for (ContextHandle context : all) {
-        if (context) {
-            DeleteDC(static_cast<HDC>(context));
-        }
-    }
-    contexts = {};
 }
 
 }  // namespace
@@ -94,26 +43,27 @@ BirdSaver* BirdSaver::Create(WindowHandle window) {
 }
 
 // A client area without width or height gets no birds and no picture (a start point would
-// need a remainder by zero); the timer still runs and each tick does nothing.
+// need a remainder by zero); the timer still runs and each tick does nothing. Should a picture
+// not be made, the window keeps what the erase step painted: the screen as it was.
 void BirdSaver::Initialize() {
     LoadSettings(*this);
     HWND hwnd = AsWindow(window);
     timerId =
         static_cast<uint32_t>(SetTimer(hwnd, kAnimationTimer, static_cast<UINT>(delay), nullptr));
     RECT client = ClientRect(hwnd);
-    int32_t right = client.right;
-    int32_t bottom = client.bottom;
-    // Every bird exists before the first is initialised, so initialised birds never move in
-    // memory.
-    birds.resize(static_cast<size_t>(FlockSize(birdCount, right, bottom)));
-    for (Bird& bird : birds) {
-        BirdStart start = DrawBirdStart(right, bottom, std::rand);
-        bird.Init(window, start.x, start.y);
+    LoadArtwork(artwork);
+    PlaceFlock(birds, birdCount, artwork, client.right, client.bottom, std::rand);
+    if (client.right <= 0 || client.bottom <= 0) {
+        return;
     }
-    if (right > 0 && bottom > 0) {
-        background = CaptureDesktop(hwnd, right, bottom);
-        contexts = CreateStepContexts(hwnd, background);
+    BackBuffer buffer = CreateBackBuffer(hwnd, client.right, client.bottom);
+    if (!buffer.pixels) {
+        return;
     }
+    backBuffer = buffer.bitmap;
+    backBufferContext = buffer.context;
+    CaptureDesktop(buffer.context, client.right, client.bottom);
+    compositor.Freeze(buffer.pixels, client.right, client.bottom, std::malloc);
 }
 
 intptr_t BirdSaver::HandleMessage(WindowHandle messageWindow, uint32_t message, uintptr_t wParam,
@@ -131,16 +81,25 @@ intptr_t BirdSaver::HandleMessage(WindowHandle messageWindow, uint32_t message, 
 }
 
 // Nothing handles messages during a step, so the client size read once holds for every bird.
+// The first step hands over the whole picture, so from then on the window holds exactly what
+// the back buffer does; without the frozen copy that is the desktop alone.
 void BirdSaver::OnTimer() {
+    if (!backBufferContext) {
+        return;
+    }
     HWND hwnd = AsWindow(window);
     RECT client = ClientRect(hwnd);
+    // The last hand-over may still be reading the pixels this step overwrites.
+    GdiFlush();
+    StepFlock(birds, artwork, compositor, client.right, client.bottom);
     HDC windowDC = GetDC(hwnd);
-    contexts.window = windowDC;
-    for (size_t i = 0; i < birds.size(); i++) {
-        birds[i].DrawAndMove(contexts, client.right, client.bottom);
-        TurnAwayFromOverlaps(birds, i);
+    HDC back = static_cast<HDC>(backBufferContext);
+    if (!shownWhole) {
+        BitBlt(windowDC, 0, 0, client.right, client.bottom, back, 0, 0, SRCCOPY);
+        shownWhole = true;
+    } else {
+        PresentChanges(windowDC, back, compositor.changed);
     }
-    contexts.window = nullptr;
     ReleaseDC(hwnd, windowDC);
 }
 
@@ -162,14 +121,11 @@ void BirdSaver::Destroy() {
         KillTimer(AsWindow(window), timerId);
         timerId = 0;
     }
-    DeleteStepContexts(contexts);
-    for (Bird& bird : birds) {
-        bird.Release();
-    }
     birds.clear();
     birds.shrink_to_fit();
-    if (background) {
-        DeleteObject(static_cast<HBITMAP>(background));
-        background = nullptr;
-    }
+    compositor.Release();
+    DeleteBackBuffer(static_cast<HBITMAP>(backBuffer), static_cast<HDC>(backBufferContext));
+    backBuffer = nullptr;
+    backBufferContext = nullptr;
+    artwork = Artwork();
 }

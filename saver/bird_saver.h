@@ -7,6 +7,7 @@
 
 #include "host/handles.h"
 #include "saver/bird.h"
+#include "saver/compositor.h"
 #include "saver/settings.h"
 
 class BirdSaver {
@@ -31,6 +32,9 @@ class BirdSaver {
     WindowHandle window = nullptr;
     std::vector<Bird> birds;
     int32_t birdCount = kDefaultBirdCount;
-    BitmapHandle background = nullptr;
-    StepContexts contexts = {};
+    Artwork artwork;        // the flock's one copy of the frames and masks
+    Compositor compositor;  // the frozen desktop (its background) and the back buffer's pixels
+    BitmapHandle backBuffer = nullptr;
+    ContextHandle backBufferContext = nullptr;
+    bool shownWhole = false;  // the window has been given the whole back buffer once
 };

@@ -1,6 +1,6 @@
-// The flock's size, start points, collision turns and capture origin, kept free of drawing so
-// the order of random draws, the order of turns and the origin on several monitors can be
-// checked natively.
+// The flock's size, start points, step, collision turns and capture origin, kept free of the
+// system so the order of random draws, the order of drawing and turning and the origin on
+// several monitors can be checked natively.
 #include "saver/flock.h"
 
 int32_t FlockSize(int32_t birdCount, int32_t right, int32_t bottom) {
@@ -15,6 +15,31 @@ BirdStart DrawBirdStart(int32_t right, int32_t bottom, RandomSource random) {
     start.y = random() % bottom;
     start.x = random() % right;
     return start;
+}
+
+// Every bird exists before the first is placed, so placed birds never move in memory.
+void PlaceFlock(std::vector<Bird>& birds, int32_t birdCount, const Artwork& artwork, int32_t right,
+                int32_t bottom, RandomSource random) {
+    birds.assign(static_cast<size_t>(FlockSize(birdCount, right, bottom)), Bird());
+    for (Bird& bird : birds) {
+        BirdStart start = DrawBirdStart(right, bottom, random);
+        bird.Init(start.x, start.y, artwork, right, bottom, random);
+    }
+}
+
+// Later birds test against birds that already moved this step, earlier ones against birds
+// that have not; a later bird's patch covers what it overlaps of an earlier one.
+void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& compositor,
+               int32_t right, int32_t bottom) {
+    compositor.BeginStep();
+    if (!compositor.Ready()) {
+        return;
+    }
+    for (size_t i = 0; i < birds.size(); i++) {
+        birds[i].DrawAndMove(compositor, artwork, right, bottom);
+        TurnAwayFromOverlaps(birds, i);
+    }
+    compositor.FinishStep();
 }
 
 void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index) {

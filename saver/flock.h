@@ -1,6 +1,6 @@
-// The flock's rules that do not depend on drawing: how many birds a run gets, where each one
-// starts, which way a bird turns after its step, and where on the screen the frozen picture
-// is taken from.
+// The flock's rules: how many birds a run gets, where each one starts, one step of the whole
+// flock (each bird drawn, moved, then turned away from the birds it touches) and where on the
+// screen the frozen picture is taken from. None of it touches the system.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +10,8 @@
 #include "host/handles.h"
 #include "saver/bird.h"
 
-// Each bird owns nine GDI bitmaps and Windows gives a process 10 000 GDI objects by default;
-// 1000 birds (9 000 bitmaps) is the most that can exist with room left for the rest of the
-// program. A larger CharNumber gets this many birds instead of failing part-way.
+// A larger CharNumber gets this many birds. The cap came from the days when every bird held
+// its own GDI bitmaps; settings files written since may rely on it, so it stays.
 constexpr int32_t kMaxFlockSize = 1000;
 
 struct BirdStart {
@@ -26,6 +25,16 @@ int32_t FlockSize(int32_t birdCount, int32_t right, int32_t bottom);
 
 // A bird's unclamped start point; the row is drawn before the column. Needs a non-empty area.
 BirdStart DrawBirdStart(int32_t right, int32_t bottom, RandomSource random);
+
+// Makes the flock for the CharNumber setting: for each bird in order, its row, then its column,
+// then the bird's own draws (frame, horizontal sign, vertical sign), then the clamp.
+void PlaceFlock(std::vector<Bird>& birds, int32_t birdCount, const Artwork& artwork, int32_t right,
+                int32_t bottom, RandomSource random);
+
+// One step of the flock in a client area right x bottom. Draws and moves nothing when the
+// compositor has no pictures.
+void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& compositor,
+               int32_t right, int32_t bottom);
 
 // The collision half of one step: the bird at index turns away from every other bird it
 // touches, in array order, so the last of them decides its direction.

@@ -342,17 +342,18 @@ class WineDesktop:
     and a fresh working directory (`dir`, the current directory of every program started).
     On exit every process it started is ended, whatever happened."""
 
-    def __init__(self, prefix=None, keep_dir=False, display=None, monitors=None):
+    def __init__(self, prefix=None, keep_dir=False, display=None, monitors=None, depth=24):
         """display: an X display to show the virtual desktop on (a person's screen) instead
         of a private Xvfb. monitors: Windows rectangles (left, top, right, bottom) of several
         monitors, the primary first at 0,0, instead of the virtual desktop (see the module's
-        notes)."""
+        notes). depth: bits per pixel of the private Xvfb."""
         self.prefix = prefix or _env_path("QUILLET_WINE_PREFIX")
         self.helpers = os.environ.get("QUILLET_WIN_HELPERS", "")
         self.scr = os.environ.get("QUILLET_SCR", "")
         self.keep_dir = keep_dir
         self.display = display
         self.monitors = monitors
+        self.depth = depth
         self.dir = None
         self.env = None
         self._xvfb = None
@@ -370,7 +371,8 @@ class WineDesktop:
             _restore_registry(self.prefix)
             _remove_user_settings(self.prefix)
             if self.display is None:
-                self._xvfb, self.display = start_xvfb(size=self.x_screen_size())
+                self._xvfb, self.display = start_xvfb(size=self.x_screen_size(),
+                                                      depth=self.depth)
             self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
             self.env = _prefix_env(self.prefix, self.display)
             if self.monitors:
@@ -699,11 +701,14 @@ class WineDesktop:
 
     # -- stand-ins --------------------------------------------------------------------
 
-    def pattern_matches(self, image=None, step=37):
-        """True when the screen shows pattern_desktop's pattern at sample points."""
+    def pattern_matches(self, image=None, step=37, tolerance=0):
+        """True when the screen shows pattern_desktop's pattern at sample points, each colour
+        within `tolerance` (a display of fewer bits per pixel rounds them)."""
         image = image or self.screenshot()
         x0, y0 = self.to_x(0, 0)  # where Windows puts 0,0
-        return all(image.pixel(x, y) == expected_pattern(x - x0, y - y0)
+        return all(max(abs(a - b) for a, b in zip(image.pixel(x, y),
+                                                  expected_pattern(x - x0, y - y0)))
+                   <= tolerance
                    for y in range(3, image.height, step) for x in range(5, image.width, step))
 
     def pattern_desktop(self, timeout=DEFAULT_TIMEOUT):
@@ -738,6 +743,7 @@ class DesktopTestCase(unittest.TestCase):
     should it fail, the desktop is closed all the same."""
 
     desk = None
+    display_depth = 24  # bits per pixel of the shared desktop's display
 
     @classmethod
     def prepare_desktop(cls):
@@ -745,7 +751,7 @@ class DesktopTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.desk = WineDesktop().__enter__()
+        cls.desk = WineDesktop(depth=cls.display_depth).__enter__()
         try:
             cls.prepare_desktop()
         except BaseException:
@@ -756,14 +762,14 @@ class DesktopTestCase(unittest.TestCase):
     def tearDownClass(cls):
         cls.desk.__exit__(None, None, None)
 
-def start_xvfb(timeout=DEFAULT_TIMEOUT, size=(SCREEN_WIDTH, SCREEN_HEIGHT)):
-    """Starts Xvfb with one screen of size (width, height) on a free display; returns (Popen,
-    ":N") once the display answers."""
+def start_xvfb(timeout=DEFAULT_TIMEOUT, size=(SCREEN_WIDTH, SCREEN_HEIGHT), depth=24):
+    """Starts Xvfb with one screen of size (width, height) and `depth` bits per pixel on a free
+    display; returns (Popen, ":N") once the display answers."""
     read_end, write_end = os.pipe()
     # -noreset: an X server resets when its last client leaves (Wine restarted, a grab's own
     # connection closed), and a connection that arrives meanwhile is dropped.
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size,
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (size + (depth,)),
          "-nolisten", "tcp", "-noreset"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True, preexec_fn=_die_with_test)

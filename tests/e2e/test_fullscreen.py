@@ -35,24 +35,24 @@ def pattern_picture(width=SCREEN_WIDTH, height=SCREEN_HEIGHT, origin=(0, 0)):
     return Image.from_colours(width, height, lambda x, y: expected_pattern(x + left, y + top))
 
 
-def differing_runs(image, origin=(0, 0)):
-    """(y, left, right) of the runs of pixels that are not the pattern's; origin as for
-    pattern_picture."""
-    return image.differing_runs(pattern_picture(image.width, image.height, origin))
+def differing_runs(image, origin=(0, 0), desktop=None):
+    """(y, left, right) of the runs of pixels that are not the desktop's: the picture given,
+    else the pattern's with the origin as for pattern_picture."""
+    return image.differing_runs(desktop or pattern_picture(image.width, image.height, origin))
 
 
-def differing_pixels(image, origin=(0, 0)):
-    """Every (x, y) whose colour is not the pattern's; origin as for pattern_picture."""
-    for y, left, right in differing_runs(image, origin):
+def differing_pixels(image, origin=(0, 0), desktop=None):
+    """Every (x, y) whose colour is not the desktop's; as for differing_runs."""
+    for y, left, right in differing_runs(image, origin, desktop):
         for x in range(left, right):
             yield x, y
 
 
-def blobs(image, origin=(0, 0)):
+def blobs(image, origin=(0, 0), desktop=None):
     """Boxes (left, top, right, bottom; right and bottom exclusive) of the groups of pixels
-    that differ from the pattern, largest first; origin as for pattern_picture."""
+    that differ from the desktop, largest first; as for differing_runs."""
     cells = {}
-    for y, left, right in differing_runs(image, origin):
+    for y, left, right in differing_runs(image, origin, desktop):
         for column in range(left // CELL, (right - 1) // CELL + 1):
             x0, x1 = max(left, column * CELL), min(right, (column + 1) * CELL)
             key = (column, y // CELL)
@@ -109,6 +109,8 @@ def is_whole_bird(box):
 class FullScreenTest(DesktopTestCase):
     """One pattern desktop serves every test; each test ends the run it started."""
 
+    desktop = None  # the desktop's picture when it is not exactly the pattern
+
     @classmethod
     def prepare_desktop(cls):
         cls.desk.pattern_desktop()
@@ -138,18 +140,21 @@ class FullScreenTest(DesktopTestCase):
             with open(path, "w", newline="\r\n") as f:
                 f.write(settings)
         self.desk.mouse_move(*HOME)
-        wait_until(lambda: self.desk.screenshot().same_as(pattern_picture()), 60, 0.3,
-                   "the whole pattern desktop on screen")
+        wait_until(lambda: self.desk.screenshot().same_as(self.desktop or pattern_picture()), 60,
+                   0.3, "the whole pattern desktop on screen")
         proc = start_traced(self.desk, "/s")
         self.runs.append(proc)
         wait_full_screen_keyboard(self.desk)
         return proc
 
+    def blobs(self):
+        return blobs(self.desk.screenshot(), desktop=self.desktop)
+
     def wait_for_birds(self, at_least=1):
         return wait_until(lambda: self.shot_with_blobs(at_least), 60, 0.2, "birds on screen")
 
     def shot_with_blobs(self, at_least):
-        found = blobs(self.desk.screenshot())
+        found = self.blobs()
         return found if len(found) >= at_least else None
 
     def assert_still_running(self, proc):
@@ -172,7 +177,7 @@ class FullScreenTest(DesktopTestCase):
         # Over a few hundred steps, any pixel a step forgot to restore would still differ from
         # the pattern outside the bird's patch.
         while len(steps(proc)) < 200:
-            found = blobs(self.desk.screenshot())
+            found = self.blobs()
             self.assertEqual(len(found), 1, found)
             self.assertTrue(fits_patch(found[0]), found[0])
             seen.add(found[0])
@@ -198,7 +203,7 @@ class FullScreenTest(DesktopTestCase):
                 self.assertEqual(end_with_key(self.desk, proc), 0)
 
     def shows_birds_apart(self, count):
-        found = blobs(self.desk.screenshot())
+        found = self.blobs()
         whole = [box for box in found if is_whole_bird(box)]
         self.assertLessEqual(len(whole), count, found)
         return len(found) == len(whole) == count
@@ -220,7 +225,7 @@ class FullScreenTest(DesktopTestCase):
         proc = self.start_saver("CharNumber = 0\n")
         # The timer runs on with nothing to move.
         while len(steps(proc)) < 10:
-            self.assertEqual(blobs(self.desk.screenshot()), [])
+            self.assertEqual(self.blobs(), [])
         self.assertIsNotNone(full_screen_window(self.desk))
         self.desk.key("a")
         self.assertEqual(self.desk.wait_exit(proc, 30), 0)
@@ -340,6 +345,40 @@ class FullScreenTest(DesktopTestCase):
                 act(full_screen_window(self.desk)["hwnd"])
                 self.assertEqual(self.desk.wait_exit(proc, 30), 0)
                 self.assertIsNone(full_screen_window(self.desk))
+
+
+class SixteenBitDisplayTest(FullScreenTest):
+    """A display of 16 bits per pixel. The saver composes in 32 bits, so the frozen desktop
+    must survive the trip there and back: the screen must hold exactly the pattern as this
+    display showed it before the run, birds and all that the full-screen checks ask."""
+
+    display_depth = 16
+    PIXEL_CHECKS = ("test_no_birds_shows_only_the_desktop",
+                    "test_bird_flies_over_the_frozen_desktop_without_trails",
+                    "test_number_of_birds_follows_char_number")
+
+    @classmethod
+    def prepare_desktop(cls):
+        desk = cls.desk
+        desk.start(desk.helper("pattern_desktop.exe"))
+        # 5 bits of red and blue and 6 of green are left of each colour.
+        wait_until(lambda: desk.pattern_matches(tolerance=8), 60, 0.3,
+                   "the pattern desktop on screen")
+        shots = [desk.screenshot()]
+        while len(shots) < 2 or not shots[-1].same_as(shots[-2]):
+            time.sleep(0.3)
+            shots.append(desk.screenshot())
+        cls.desktop = shots[-1]
+
+
+def load_tests(loader, tests, pattern):
+    """Every check at the usual depth; at 16 bits only those of what the screen shows, since
+    input and messages do not depend on it."""
+    suite = unittest.TestSuite()
+    suite.addTests(loader.loadTestsFromTestCase(FullScreenTest))
+    suite.addTests(SixteenBitDisplayTest(name) for name in SixteenBitDisplayTest.PIXEL_CHECKS)
+    suite.addTests(loader.loadTestsFromTestCase(ScaledDisplayTest))
+    return suite
 
 
 class ScaledDisplayTest(DesktopTestCase):

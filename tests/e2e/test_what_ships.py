@@ -27,14 +27,16 @@ WINDOWS_98 = {
         MessageBoxA PeekMessageA PostMessageA PostQuitMessage RegisterClassA
         RegisterWindowMessageA ReleaseDC SendMessageA SetCursor SetDlgItemInt SetForegroundWindow
         SetTimer SystemParametersInfoA TranslateMessage""",
-    "GDI32.DLL": """BitBlt CreateCompatibleBitmap CreateCompatibleDC DeleteDC DeleteObject GetClipBox
-        GetObjectA GetStockObject SelectObject""",
+    # CreateDIBSection, GdiFlush and GetDIBits (the flock's back buffer and artwork): Windows
+    # 95's GDI32 exports them too.
+    "GDI32.DLL": """BitBlt CreateCompatibleBitmap CreateCompatibleDC CreateDIBSection DeleteDC
+        DeleteObject GdiFlush GetClipBox GetDIBits GetObjectA GetStockObject SelectObject""",
     "ADVAPI32.DLL": "RegCloseKey RegOpenKeyA RegQueryValueExA",
     # Version 6.0 of the C runtime, as Windows 98 Second Edition installs it.
     "MSVCRT.DLL": """__doserrno __getmainargs __initenv __p__acmdln __p__commode __p__fmode
         __set_app_type __setusermatherr _amsg_exit _cexit _chsize _errno _fileno _initterm _iob
         _onexit abort calloc clearerr exit fclose ferror fflush fopen fprintf fread free fseek
-        ftell fwrite getc malloc memcpy rand remove setvbuf signal sprintf srand sscanf strcpy
+        ftell fwrite getc malloc memcpy memmove rand remove setvbuf signal sprintf srand sscanf strcpy
         strerror strlen strncmp time ungetc vfprintf""",
 }
 

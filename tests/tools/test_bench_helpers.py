@@ -113,9 +113,11 @@ class PerBirdStepTest(unittest.TestCase):
 
 class TableTest(unittest.TestCase):
     def test_a_build_not_run_has_no_figures(self):
-        run = {"cpu": 0.01, "steps": 50.0, "peak": 2048}
-        result = {"startup": [0.3], "exit": [0.03], "defaults": [run],
-                  "flock": {b: {"saver": [run], "reference": [run]} for b in report.FLOCKS}}
+        run = {"cpu": 0.01, "steps": 100.0, "peak": 2048}
+        reference = {"cpu": 0.1, "steps": 5.0, "peak": 9000}
+        result = {"startup": [0.3], "startup_flock": [0.4], "exit": [0.03], "defaults": [run],
+                  "flock": {b: {"saver": [run], "reference": [reference]}
+                            for b in report.FLOCKS}}
         with tempfile.TemporaryDirectory() as folder:
             scr32, scr64 = os.path.join(folder, "a.scr"), os.path.join(folder, "b.scr")
             for path, size in ((scr32, 300 * 1024), (scr64, 100)):
@@ -126,7 +128,7 @@ class TableTest(unittest.TestCase):
             text = report.table({"64-bit": result}, args, 4.0, "a machine")
         rows = [[cell.strip() for cell in line.split("|")[1:-1]] for line in text.splitlines()
                 if line.startswith("| ") and "Measure" not in line]
-        self.assertEqual(len(rows), 11)
+        self.assertEqual(len(rows), 12)
         for measure, cell32, cell64, target, met in rows[:-1]:
             with self.subTest(measure):
                 self.assertEqual(cell32, "not run")

@@ -20,16 +20,11 @@ int LcgRandom() {
     return static_cast<int>((gLcgState >> 16) & 0x7FFF);
 }
 
-// Places a flock as the saver does, minus the artwork: start point, then the bird's own draws,
-// then the clamp.
-std::vector<Bird> PlaceFlock(int32_t count, int32_t right, int32_t bottom) {
-    std::vector<Bird> birds(static_cast<size_t>(FlockSize(count, right, bottom)));
-    for (Bird& bird : birds) {
-        BirdStart start = DrawBirdStart(right, bottom, LcgRandom);
-        bird.ChooseStart(start.x, start.y, LcgRandom);
-        bird.width = bird.height = 120;
-        bird.ClampInto(right, bottom);
-    }
+std::vector<Bird> PlaceFlockOf(int32_t count, int32_t right, int32_t bottom) {
+    Artwork shipped;
+    shipped.width = shipped.height = 120;
+    std::vector<Bird> birds;
+    PlaceFlock(birds, count, shipped, right, bottom, LcgRandom);
     return birds;
 }
 
@@ -54,7 +49,7 @@ TEST(Flock, StandInGivesTheRuntimeSequence) {
 TEST(Flock, EachBirdDrawsRowColumnFrameAndSigns) {
     // Seed 1 gives 41, 18467, 6334, 26500, 19169 | 15724, 11478, 29358, 26962, 24464.
     SeedLcg(1);
-    std::vector<Bird> birds = PlaceFlock(2, 1000, 700);
+    std::vector<Bird> birds = PlaceFlockOf(2, 1000, 700);
     ASSERT_EQ(birds.size(), 2u);
     struct Expected {
         int32_t x, y, frame, stepX, stepY;
@@ -94,7 +89,7 @@ TEST(Flock, Size) {
 TEST(Flock, StartsInsideTheScreen) {
     for (uint32_t seed = 0; seed < 2000; seed++) {
         SeedLcg(seed * 7919u);
-        for (const Bird& bird : PlaceFlock(10, 1024, 768)) {
+        for (const Bird& bird : PlaceFlockOf(10, 1024, 768)) {
             ASSERT_TRUE(0 <= bird.x && bird.x <= 904) << "seed " << seed << " x " << bird.x;
             ASSERT_TRUE(0 <= bird.y && bird.y <= 648) << "seed " << seed << " y " << bird.y;
         }

@@ -1,0 +1,35 @@
+// The flock's dealings with the system's drawing: the artwork read once into plain pixels, the
+// back buffer the birds are composed in, the capture of the desktop and the hand-over of each
+// step to the window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "host/handles.h"
+#include "saver/compositor.h"
+
+// A 32-bit picture the program can address, selected for good into a memory context of its
+// own. All null when the system cannot make it.
+struct BackBuffer {
+    HBITMAP bitmap;
+    HDC context;
+    uint32_t* pixels;
+};
+
+// False, with the artwork left empty, unless all four frames and masks load with one size.
+bool LoadArtwork(Artwork& artwork);
+
+BackBuffer CreateBackBuffer(HWND window, int32_t width, int32_t height);
+void DeleteBackBuffer(HBITMAP bitmap, HDC context);
+
+// The screen point the picture behind the window starts at.
+HostPoint PictureOrigin(HDC screenDC);
+
+// Copies the block of the screen behind the window into the back buffer.
+void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height);
+
+// Gives the window the patches a step changed, one by one or as one block.
+void PresentChanges(HDC windowDC, HDC backBuffer, const std::vector<PixelRect>& changed);
