@@ -80,7 +80,7 @@ bench: dist
 	$(HARNESS) tools/bench/bench.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
 	    --reference32 $(BUILD)/win32/tools/bench/blit_reference.exe \
 	    --reference64 $(BUILD)/win64/tools/bench/blit_reference.exe \
-	    --helpers $(BUILD)/win64/tests/win32 \
+	    --helpers $(BUILD)/win64/tests/windows_helpers \
 	    --prefix $(abspath $(BUILD))/bench/prefix --out $(DIST)/bench.md $(BENCH_ARGS)
 
 COMPAT_PREFIX := $(abspath $(BUILD))/compat/prefix

@@ -43,7 +43,7 @@ target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_
 target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})
 target_link_libraries(quillet PRIVATE user32 gdi32 kernel32 advapi32)
 
-add_subdirectory(tests/win32)
+add_subdirectory(tests/windows_helpers)
 add_subdirectory(tools/bench)
 add_subdirectory(tools/release)
 add_subdirectory(tools/sample_desktop)

@@ -141,7 +141,7 @@ def main(argv):
     print(which, flush=True)
     os.environ["QUILLET_SCR"] = os.path.abspath(scr)
     os.environ["QUILLET_WIN_HELPERS"] = os.path.join(os.path.abspath(args.helpers), "tests",
-                                                     "win32")
+                                                     "windows_helpers")
     prefix = os.path.abspath(args.prefix)
     os.makedirs(args.out, exist_ok=True)
     prepare_prefix(prefix, runs_32bit)

@@ -3,7 +3,7 @@ before it closes, spaces its prompts, gives up the password when the setting or 
 is missing, hands a password change to a stand-in changer, and loads both only from the
 system folder.
 
-The stand-ins (tests/win32/password_standin.cpp) log to "standin.log" in the context's folder:
+The stand-ins (tests/windows_helpers/password_standin.cpp) log to "standin.log" in the context's folder:
 "load PATH", "unload PATH", "timers QUEUED" then "verify ENTER_TICK RETURN_TICK HWND ANSWER" for
 each prompt, "hold", "change TEXT HWND A B"; while "verifier-hold" exists in that folder the
 verifier keeps its prompt up. They are copied into the prefix's system folder for one test and
