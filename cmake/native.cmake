@@ -5,12 +5,12 @@ find_package(GTest REQUIRED)
 
 # The tests' Python is the system's: it has the Debian packages they use, which an interpreter
 # earlier on PATH (pyenv, a virtualenv) does not see.
-set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "Python 3 with python3-pil and python3-pefile")
+set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "Python 3 with python3-pil, python3-pefile and python3-xlib")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-execute_process(COMMAND ${Python3_EXECUTABLE} -c "import PIL, pefile"
+execute_process(COMMAND ${Python3_EXECUTABLE} -c "import PIL, pefile, Xlib"
                 RESULT_VARIABLE quillet_python_lacks ERROR_QUIET)
 if(quillet_python_lacks)
-    message(FATAL_ERROR "${Python3_EXECUTABLE} cannot import PIL and pefile: run tools/install-deps.sh")
+    message(FATAL_ERROR "${Python3_EXECUTABLE} cannot import PIL, pefile and Xlib: run tools/install-deps.sh")
 endif()
 
 set(QUILLET_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH "i686 MinGW build folder")

@@ -80,6 +80,8 @@ import unittest
 
 from PIL import Image as PilImage
 from PIL import ImageChops, ImageGrab
+import Xlib.X
+import Xlib.display
 
 SCREEN_WIDTH = 1024
 SCREEN_HEIGHT = 768
@@ -256,7 +258,28 @@ _NONZERO_RUN = re.compile(b"[^\\x00]+")
 
 def grab_screen(display):
     """The whole root window of the X display (":N"), read through XCB in one request."""
-    return Image(ImageGrab.grab(xdisplay=display))
+    try:
+        return Image(ImageGrab.grab(xdisplay=display))
+    except OSError as error:
+        # Pillow reads 24 and 32 bits per pixel only; a 16-bit display is read as it stores
+        # its pixels, 5-6-5 bits of red, green and blue in two bytes, lowest byte first.
+        if "bit depth" not in str(error):
+            raise
+        return _grab_16_bit_screen(display)
+
+
+def _grab_16_bit_screen(display):
+    connection = Xlib.display.Display(display)
+    try:
+        root = connection.screen().root
+        size = root.get_geometry()
+        reply = root.get_image(0, 0, size.width, size.height, Xlib.X.ZPixmap, 0xFFFFFFFF)
+        if reply.depth != 16:
+            raise RuntimeError("cannot read a screen of %d bits per pixel" % reply.depth)
+        return Image(PilImage.frombytes("RGB", (size.width, size.height), reply.data, "raw",
+                                        "BGR;16"))
+    finally:
+        connection.close()
 
 
 class WineProcess:
