@@ -100,7 +100,7 @@ void DeleteBackBuffer(HBITMAP bitmap, HDC context) {
 HostPoint PictureOrigin(HDC screenDC) {
     RECT box = {};
     GetClipBox(screenDC, &box);
-    return CaptureOrigin(gHostState.previewMode != 0, {box.left, box.top});
+    return CaptureOrigin(gHostState.previewMode, {box.left, box.top});
 }
 
 // This runs while the window is still being created, so the screen still shows the desktop as
