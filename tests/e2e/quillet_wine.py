@@ -83,6 +83,9 @@ from PIL import ImageChops, ImageGrab
 import Xlib.X
 import Xlib.display
 
+# What Wine's start.exe prints when it could not start a program.
+LAUNCH_FAILED = b"Application could not be started"
+
 SCREEN_WIDTH = 1024
 SCREEN_HEIGHT = 768
 SETUP_TIMEOUT = 300  # creating a prefix takes 10-20 s on an idle machine
@@ -565,12 +568,24 @@ class WineDesktop:
         env = dict(self.env, WINEDEBUG=debug) if debug else None
         return self._popen([exe] + list(args), cwd, env=env)
 
+    def run_helper(self, name, *args, timeout=DEFAULT_TIMEOUT):
+        """Runs the helper program `name` with args in the context's folder and waits for it;
+        returns the CompletedProcess, stdout captured."""
+        argv = ["wine", self.helper(name)] + [str(a) for a in args]
+        for _ in range(3):
+            result = subprocess.run(argv, cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                    timeout=timeout)
+            # With the 32-bit Wine installed, a 64-bit helper is started through Wine's own
+            # start.exe, which now and then fails to start it at all and says so; the helper
+            # never ran, so it is started again.
+            if LAUNCH_FAILED not in result.stdout:
+                break
+        return result
+
     def probe(self, *args):
         """Runs win_probe.exe with args; returns its stdout, or None if it answered 'no'."""
-        result = subprocess.run(["wine", self.helper("win_probe.exe")] + list(args),
-                                cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                timeout=DEFAULT_TIMEOUT)
+        result = self.run_helper("win_probe.exe", *args)
         if result.returncode != 0:
             return None
         return result.stdout.decode("latin-1")

@@ -54,10 +54,7 @@ _RETURNED = re.compile(rb"^(\d+\.\d+):[0-9a-f]+:trace:message:spy_exit_message\s
 
 def proc_probe(desk, *args, timeout=DEFAULT_TIMEOUT):
     """Runs proc_probe.exe with args and returns its stdout as text."""
-    result = subprocess.run(["wine", desk.helper("proc_probe.exe")] + [str(a) for a in args],
-                            cwd=desk.dir, env=desk.env, stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-    return result.stdout.decode("latin-1")
+    return desk.run_helper("proc_probe.exe", *args, timeout=timeout).stdout.decode("latin-1")
 
 
 def fields(line):

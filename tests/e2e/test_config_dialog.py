@@ -50,10 +50,7 @@ class ConfigDialogTest(DesktopTestCase):
     # -- helpers ------------------------------------------------------------------------
 
     def run_probe(self, *args):
-        return subprocess.run(
-            ["wine", self.desk.helper("dialog_probe.exe")] + [str(a) for a in args],
-            cwd=self.desk.dir, env=self.desk.env, stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=DEFAULT_TIMEOUT)
+        return self.desk.run_helper("dialog_probe.exe", *args)
 
     def probe(self, *args):
         """Runs dialog_probe.exe; returns its output, failing the test if it found nothing."""

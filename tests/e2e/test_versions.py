@@ -140,10 +140,7 @@ class VersionChecks:
         assert written == b"Delay = 300\r\nCharNumber = 5\r\n", "OK wrote %r" % written
 
     def dialog_probe(self, *args):
-        result = subprocess.run(["wine", self.desk.helper("dialog_probe.exe")] + list(args),
-                                cwd=self.desk.dir, env=self.desk.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                timeout=DEFAULT_TIMEOUT)
+        result = self.desk.run_helper("dialog_probe.exe", *args)
         assert result.returncode == 0, "dialog_probe %s found no dialog" % " ".join(args)
         return result.stdout.decode("latin-1")
 
