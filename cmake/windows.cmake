@@ -33,8 +33,9 @@ file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp 
 set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK} ${CMAKE_BINARY_DIR}/resources/quillet.manifest)
 
 # Every step composes each bird's patch pixel by pixel and tests each bird against every other:
-# the saver's only hot loops, worth their speed over a few bytes.
-set_source_files_properties(saver/compositor.cpp saver/flock.cpp PROPERTIES COMPILE_OPTIONS -O3)
+# the saver's only hot loops, worth their speed over a few bytes. The background's resampling
+# runs once, but over a whole photo.
+set_source_files_properties(saver/compositor.cpp saver/flock.cpp saver/wallpaper_layout.cpp PROPERTIES COMPILE_OPTIONS -O3)
 
 add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")
