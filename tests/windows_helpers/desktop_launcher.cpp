@@ -2,7 +2,9 @@
 // learn from outside: `wine explorer /desktop=NAME,WxH` reports explorer's own exit status,
 // not the program's. Usage: desktop_launcher <report file> <command line, hex-encoded>.
 // The report gets, one per line: "desktop <name>" (this thread's desktop), "capture <1 or 0>
-// <colour at 0,0>" (what a copy of the screen gives here), then "exit <code>" or "error <code>".
+// <colour at 0,0>" (what a copy of the screen gives here), "idle" once the program waits for
+// input (its window made and painted), then "exit <code>", or "error <code>" if it could not
+// start.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,7 +42,9 @@ void ReportDesktop(const char* report) {
                                    sizeof(name) - 1, &needed)) {
         lstrcpynA(name, "(unreadable)", sizeof(name));
     }
-    AppendLine(report, "desktop ", name);
+    char line[160];
+    std::snprintf(line, sizeof(line), "desktop %s", name);
+    AppendLine(report, line, "\n");
 }
 
 void ReportCapture(const char* report) {
@@ -56,7 +60,7 @@ void ReportCapture(const char* report) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    AppendLine(report, line, "");
+    AppendLine(report, line, "\n");
 }
 
 }  // namespace
@@ -76,16 +80,18 @@ int main(int argc, char** argv) {
     char text[32];
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        std::snprintf(text, sizeof(text), "%lu", GetLastError());
-        AppendLine(report, "error ", text);
+        std::snprintf(text, sizeof(text), "error %lu", GetLastError());
+        AppendLine(report, text, "\n");
         return 1;
     }
+    WaitForInputIdle(process.hProcess, 30000);
+    AppendLine(report, "idle", "\n");
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    std::snprintf(text, sizeof(text), "%ld", static_cast<long>(static_cast<LONG>(code)));
-    AppendLine(report, "exit ", text);
+    std::snprintf(text, sizeof(text), "exit %ld", static_cast<long>(static_cast<LONG>(code)));
+    AppendLine(report, text, "\n");
     return 0;
 }
