@@ -53,7 +53,7 @@ void ReadWallpaperSetting(SettingText& path) {
 // The first wallpaper file that opens, with its first bytes; a missing or unreadable file
 // gives way to the system's own copy of the picture.
 bool OpenWallpaper(SettingText& path, PictureFormat& format) {
-    SettingText named, appData = "";
+    SettingText named, appData;
     ReadWallpaperSetting(named);
     DWORD length = GetEnvironmentVariableA("APPDATA", appData, sizeof(appData));
     if (length == 0 || length >= sizeof(appData)) {
@@ -126,12 +126,13 @@ bool OnSecureDesktop() {
     auto objectInformation =
         Lookup<GetUserObjectInformationAFn>("USER32.DLL", "GetUserObjectInformationA");
     HDESK desktop = threadDesktop ? threadDesktop(GetCurrentThreadId()) : nullptr;
-    char name[64] = "";
+    char name[64];
     DWORD needed = 0;
     if (!desktop || !objectInformation ||
         !objectInformation(desktop, UOI_NAME, name, sizeof(name) - 1, &needed)) {
         return false;
     }
+    name[sizeof(name) - 1] = '\0';
     return IsSecureDesktopName(name);
 }
 

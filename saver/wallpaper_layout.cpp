@@ -3,7 +3,6 @@
 #include "saver/wallpaper_layout.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -189,28 +188,39 @@ bool WallpaperCandidate(int32_t index, const char* named, const char* appData, c
     }
     const char* parts[2] = {index == 0 ? named : appData,
                             index == 0 ? "" : kSystemCopies[index - 1]};
-    size_t length = std::strlen(parts[0]) + std::strlen(parts[1]);
-    if (length >= outSize) {
-        return false;
+    size_t length = 0;
+    for (const char* part : parts) {
+        for (; *part; part++) {
+            if (length + 1 >= outSize) {
+                return false;
+            }
+            out[length++] = *part;
+        }
     }
-    std::memcpy(out, parts[0], std::strlen(parts[0]));
-    std::memcpy(out + std::strlen(parts[0]), parts[1], std::strlen(parts[1]) + 1);
+    out[length] = '\0';
     return true;
 }
 
 PictureFormat DetectPictureFormat(const uint8_t* head, size_t length) {
     static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto startsWith = [&](const char* text, size_t count) {
+        for (size_t i = 0; i < count; i++) {
+            if (i >= length || head[i] != uint8_t(text[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
     if (length >= 2 && head[0] == 'B' && head[1] == 'M') {
         return PictureFormat::kBmp;
     }
     if (length >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
         return PictureFormat::kJpeg;
     }
-    if (length >= 6 &&
-        (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0)) {
+    if (startsWith("GIF87a", 6) || startsWith("GIF89a", 6)) {
         return PictureFormat::kGif;
     }
-    if (length >= 8 && std::memcmp(head, kPng, 8) == 0) {
+    if (startsWith(reinterpret_cast<const char*>(kPng), 8)) {
         return PictureFormat::kPng;
     }
     return PictureFormat::kUnknown;

@@ -72,9 +72,9 @@ HWND ShowProbeWindow() {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "QuilletEraseProbe";
     RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(WS_EX_TOPMOST, "QuilletEraseProbe", "erase probe",
-                                  WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                                  windowClass.hInstance, nullptr);
+    HWND window =
+        CreateWindowExA(WS_EX_TOPMOST, "QuilletEraseProbe", "erase probe", WS_POPUP | WS_VISIBLE, 0,
+                        0, kWidth, kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
     UpdateWindow(window);
     MSG message;
     for (int i = 0; i < 20; i++) {
@@ -117,10 +117,11 @@ int main() {
     int fromScreen = Matching(cleared, screen.pixels, 0);
     bool screenKnown = Matching(screen, nullptr, kUntouched) == 0 &&
                        Matching(screen, nullptr, kBackBufferColour) == 0;
-    std::printf("no back buffer: %d of %d pixels from the screen, %d untouched, first 0x%06x, "
-                "screen 0x%06x\n",
-                fromScreen, kWidth * kHeight, Matching(cleared, nullptr, kUntouched),
-                unsigned(cleared.pixels[0] & 0x00FFFFFF), unsigned(screen.pixels[0] & 0x00FFFFFF));
+    std::printf(
+        "no back buffer: %d of %d pixels from the screen, %d untouched, first 0x%06x, "
+        "screen 0x%06x\n",
+        fromScreen, kWidth * kHeight, Matching(cleared, nullptr, kUntouched),
+        unsigned(cleared.pixels[0] & 0x00FFFFFF), unsigned(screen.pixels[0] & 0x00FFFFFF));
     std::fflush(stdout);
     DestroyWindow(window);
     bool passed = fromBack == kWidth * kHeight && fromScreen == kWidth * kHeight && screenKnown;
