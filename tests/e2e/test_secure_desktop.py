@@ -132,6 +132,10 @@ class SecureDesktopTest(DesktopTestCase):
         desk.key("a")
         wait_until(lambda: any(l.startswith("exit ") for l in self.report(report)), 60, 0.2,
                    "the saver to end")
+        # Wine closes the desktop about a second after its last program; the next case gets a
+        # fresh one, painted by Wine from that case's own settings.
+        wait_until(lambda: not desk.x_windows("%s - Wine desktop" % DESKTOP), 60, 0.2,
+                   "the second desktop to close")
         return shot, difference, self.report(report)
 
     def test_a_secure_run_shows_the_wallpaper_placed_as_windows_places_it(self):
