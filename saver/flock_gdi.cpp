@@ -2,7 +2,7 @@
 // hand-over to the window go through GDI; the birds themselves are composed by the compositor.
 #include "saver/flock_gdi.h"
 
-#include "host/host_state.h"
+#include "host/host.h"
 #include "saver/flock.h"
 
 namespace {
@@ -27,7 +27,7 @@ BITMAPINFO PixelLayout(int32_t width, int32_t height) {
 // artwork's size; any other must have it too. A 1-bit mask comes back white (0x00FFFFFF)
 // where it is white and black (0) elsewhere, as a block transfer would expand it.
 bool ReadArtwork(HDC memory, const char* name, Artwork& artwork, std::vector<uint32_t>& pixels) {
-    HBITMAP bitmap = LoadBitmapA(static_cast<HINSTANCE>(gHostState.appInstance), name);
+    HBITMAP bitmap = LoadBitmapA(AppInstance(), name);
     if (!bitmap) {
         return false;
     }
@@ -100,7 +100,7 @@ void DeleteBackBuffer(HBITMAP bitmap, HDC context) {
 HostPoint PictureOrigin(HDC screenDC) {
     RECT box = {};
     GetClipBox(screenDC, &box);
-    return CaptureOrigin(gHostState.previewMode, {box.left, box.top});
+    return CaptureOrigin(IsPreview(), {box.left, box.top});
 }
 
 // This runs while the window is still being created, so the screen still shows the desktop as
