@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/handles.h"
+#include "saver/artwork.h"
 #include "saver/bird.h"
 #include "saver/compositor.h"
 #include "saver/settings.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/handles.h"
+#include "saver/artwork.h"
 #include "saver/compositor.h"
 
 // A 32-bit picture the program can address, selected for good into a memory context of its
