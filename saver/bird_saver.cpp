@@ -122,10 +122,7 @@ void BirdSaver::OnEraseBackground() {
     HWND hwnd = AsWindow(window);
     RECT client = ClientRect(hwnd);
     HDC windowDC = GetDC(hwnd);
-    HDC screenDC = GetDC(nullptr);
-    HostPoint from = PictureOrigin(screenDC);
-    BitBlt(windowDC, 0, 0, client.right, client.bottom, screenDC, from.x, from.y, SRCCOPY);
-    ReleaseDC(nullptr, screenDC);
+    CopyScreenBlock(windowDC, client.right, client.bottom);
     ReleaseDC(hwnd, windowDC);
 }
 

@@ -1,5 +1,5 @@
-// The flock's size, start points, step, collision turns and capture origin, kept free of the
-// system so the order of random draws, the order of drawing and turning and the origin on
+// The flock's size, start points, step, collision turns and the picture's origin, kept free of
+// the system so the order of random draws, the order of drawing and turning and the origin on
 // several monitors can be checked natively.
 #include "saver/flock.h"
 
@@ -51,7 +51,7 @@ void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index) {
     }
 }
 
-HostPoint CaptureOrigin(bool preview, HostPoint clipBoxCorner) {
+HostPoint PictureOrigin(bool preview, HostPoint clipBoxCorner) {
     if (preview) {
         return {0, 0};
     }

@@ -95,21 +95,19 @@ void DeleteBackBuffer(HBITMAP bitmap, HDC context) {
     }
 }
 
-// The full-screen window covers the screen's clip box, whose corner is left of or above 0,0
-// when a monitor sits there; a preview shows the screen's top-left block.
-HostPoint PictureOrigin(HDC screenDC) {
+void CopyScreenBlock(HDC target, int32_t width, int32_t height) {
+    HDC screenDC = GetDC(nullptr);
     RECT box = {};
     GetClipBox(screenDC, &box);
-    return CaptureOrigin(IsPreview(), {box.left, box.top});
+    HostPoint from = PictureOrigin(IsPreview(), {box.left, box.top});
+    BitBlt(target, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
+    ReleaseDC(nullptr, screenDC);
 }
 
 // This runs while the window is still being created, so the screen still shows the desktop as
 // it was left. The compositor reads the pixels next: GDI must have finished writing them.
 void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height) {
-    HDC screenDC = GetDC(nullptr);
-    HostPoint from = PictureOrigin(screenDC);
-    BitBlt(backBuffer, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
-    ReleaseDC(nullptr, screenDC);
+    CopyScreenBlock(backBuffer, width, height);
     GdiFlush();
 }
 
