@@ -51,7 +51,8 @@ constexpr uint32_t kRButtonDown = 0x0204;
 constexpr uint32_t kMButtonDown = 0x0207;
 constexpr uint32_t kMouseWheel = 0x020A;
 constexpr uint32_t kPowerBroadcast = 0x0218;
-constexpr uint32_t kApp = 0x8000;  // the password request
+// WM_APP: the host sends it to its own window to have the password verifier asked.
+constexpr uint32_t kPasswordRequest = 0x8000;
 
 constexpr uint32_t kScNextWindow = 0xF040;
 constexpr uint32_t kScPrevWindow = 0xF050;
