@@ -29,6 +29,9 @@ void PlaceFlock(std::vector<Bird>& birds, int32_t birdCount, const Artwork& artw
 
 // Later birds test against birds that already moved this step, earlier ones against birds
 // that have not; a later bird's patch covers what it overlaps of an earlier one.
+// FIXME: the client area is the bounding box of every monitor. Where monitors of different sizes
+// leave part of that box unshown, a bird starts or flies there out of sight until it bounces
+// off the box's edge; it should keep to the parts some monitor shows.
 void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& compositor,
                int32_t right, int32_t bottom) {
     compositor.BeginStep();

@@ -111,6 +111,8 @@ void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height) {
     GdiFlush();
 }
 
+// FIXME: at 256 colours the birds come out in the few colours the system palette offers: the
+// window is given 32-bit pixels and no palette of the artwork's own is ever realized.
 void PresentChanges(HDC windowDC, HDC backBuffer, const std::vector<PixelRect>& changed) {
     Presentation presentation = ChoosePresentation(changed);
     if (presentation.oneBlock) {

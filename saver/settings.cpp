@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #ifdef _WIN32
@@ -62,12 +63,10 @@ constexpr SettingRow kSettingRows[] = {
     {"Delay", &SaverSettings::delay},
     {"CharNumber", &SaverSettings::birdCount},
 };
-constexpr size_t kRowCount = sizeof(kSettingRows) / sizeof(kSettingRows[0]);
 
-// The longest line the writer makes is a key, " = ", the most negative number and CR LF; the
-// reader takes lines of up to 63 characters before their line end.
-constexpr size_t kWrittenLineSize = kLineBufferSize + 1;
-constexpr size_t kWrittenSize = kRowCount * kWrittenLineSize;
+// Every line the writer makes (a key, " = " and at most the 11 characters of the most negative
+// number) must be one the reader takes whole: up to 63 characters, then CR LF.
+constexpr size_t kWrittenSize = std::size(kSettingRows) * (kLineBufferSize - 1 + 2);
 constexpr bool KeysFitALine() {
     for (const SettingRow& row : kSettingRows) {
         if (std::char_traits<char>::length(row.key) + sizeof(" = -2147483648") > kLineBufferSize) {
@@ -80,6 +79,8 @@ static_assert(KeysFitALine(), "every written line must read back whole");
 
 // The key stands at the very start of the line, in the same case; each blank of " = %d"
 // matches any run of white space, none included, and whatever follows the number is ignored.
+// FIXME: digits beyond the signed 32-bit range give whatever the C runtime's sscanf makes of
+// them, which the C standard leaves undefined; such a value should be read by hand.
 void MatchLine(const char* line, SaverSettings& settings) {
     for (const SettingRow& row : kSettingRows) {
         size_t length = std::strlen(row.key);
