@@ -37,15 +37,13 @@ set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLE
 # runs once, but over a whole photo.
 set_source_files_properties(saver/compositor.cpp saver/flock.cpp saver/wallpaper_layout.cpp PROPERTIES COMPILE_OPTIONS -O3)
 
-# Everything but the entry point, compiled once: the saver links it, and so does a test program
-# that drives the saver's own code (tests/windows_helpers/erase_probe.cpp).
-set(QUILLET_OBJECT_SOURCES ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES})
-list(FILTER QUILLET_OBJECT_SOURCES EXCLUDE REGEX "^host/startup\\.cpp$")
-add_library(quillet_objects OBJECT ${QUILLET_OBJECT_SOURCES})
+# The saver's code, compiled once: the saver links it, and so does a console test program that
+# drives the saver's own code through its main (tests/windows_helpers/erase_probe.cpp).
+add_library(quillet_objects OBJECT ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES})
 target_include_directories(quillet_objects PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(quillet_objects PUBLIC ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_PRODUCT_COMPILE_OPTIONS})
 
-add_executable(quillet WIN32 host/startup.cpp ${QUILLET_RESOURCE_SOURCES})
+add_executable(quillet WIN32 ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")
 target_link_libraries(quillet PRIVATE quillet_objects)
 target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})

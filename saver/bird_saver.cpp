@@ -84,7 +84,7 @@ intptr_t BirdSaver::HandleMessage(WindowHandle messageWindow, uint32_t message, 
     window = messageWindow;
     switch (message) {
         case WM_ERASEBKGND:
-            OnEraseBackground();
+            OnEraseBackground(reinterpret_cast<ContextHandle>(wParam));
             return 0;
         case WM_TIMER:
             OnTimer();
@@ -116,14 +116,21 @@ void BirdSaver::OnTimer() {
     ReleaseDC(hwnd, windowDC);
 }
 
-// Paints the live screen rather than the frozen picture: the same image while the saver is
-// starting, without waiting for the first tick to draw.
-void BirdSaver::OnEraseBackground() {
-    HWND hwnd = AsWindow(window);
-    RECT client = ClientRect(hwnd);
-    HDC windowDC = GetDC(hwnd);
-    CopyScreenBlock(windowDC, client.right, client.bottom);
-    ReleaseDC(hwnd, windowDC);
+// Paints the context the message brings from the back buffer, which holds what the window
+// should show (before the first step, exactly the frozen desktop). Only a saver whose back
+// buffer was refused copies the screen as it is now.
+void BirdSaver::OnEraseBackground(ContextHandle target) {
+    HDC targetDC = static_cast<HDC>(target);
+    if (!targetDC) {
+        return;
+    }
+    RECT client = ClientRect(AsWindow(window));
+    if (backBufferContext) {
+        BitBlt(targetDC, 0, 0, client.right, client.bottom, static_cast<HDC>(backBufferContext), 0,
+               0, SRCCOPY);
+        return;
+    }
+    CopyScreenBlock(targetDC, client.right, client.bottom);
 }
 
 void BirdSaver::Destroy() {
