@@ -10,6 +10,8 @@
 #include "saver/bird_saver.h"
 #include "saver/flock.h"
 #include "saver/flock_gdi.h"
+#include "saver/wallpaper_gdi.h"
+#include "saver/wallpaper_layout.h"
 
 namespace {
 
@@ -23,6 +25,13 @@ RECT ClientRect(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
     return client;
+}
+
+// The screen point the client area's corner lies on.
+HostPoint ClientCorner(HWND window) {
+    POINT corner = {0, 0};
+    ClientToScreen(window, &corner);
+    return {corner.x, corner.y};
 }
 
 }  // namespace
@@ -75,7 +84,11 @@ void BirdSaver::Initialize() {
     }
     backBuffer = buffer.bitmap;
     backBufferContext = buffer.context;
-    CaptureDesktop(buffer.context, client.right, client.bottom);
+    // On the system's secure desktop the capture succeeds but holds that empty desktop.
+    bool captured = CaptureDesktop(buffer.context, client.right, client.bottom);
+    if (UseBackgroundPicture(IsPreview(), OnSecureDesktop(), !captured)) {
+        PaintDesktopBackground(buffer.pixels, client.right, client.bottom, ClientCorner(hwnd));
+    }
     compositor.Freeze(buffer.pixels, client.right, client.bottom, std::malloc);
 }
 
