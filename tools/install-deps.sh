@@ -13,7 +13,7 @@ probe=${QUILLET_PROBE_32BIT:-"$here/runs-32bit.sh"}
 packages=(
     cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 xvfb xdotool x11-utils python3 python3-pil python3-pefile python3-xlib faketime
+    wine wine64 xvfb xdotool x11-utils python3 python3-pil python3-pefile python3-xlib faketime nsis
 )
 
 runs32=0
