@@ -151,7 +151,15 @@ Section "Quillet"
     !insertmacro ReadCurrentSaver $0
     ${GetFileName} $0 $1
     ${If} $1 != "quillet.scr"
-        System::Call 'user32::SystemParametersInfo(i ${SPI_GETSCREENSAVEACTIVE}, i 0, *i 0 r2, i 0)'
+        ; On the NT family the setting's own record, which is what Windows answers from; Wine
+        ; answers from its X server's screen saver instead.
+        StrCpy $2 ""
+        ${If} ${IsNT}
+            ReadRegStr $2 HKCU "${DESKTOP_KEY}" "ScreenSaveActive"
+        ${EndIf}
+        ${If} $2 == ""
+            System::Call 'user32::SystemParametersInfo(i ${SPI_GETSCREENSAVEACTIVE}, i 0, *i 0 r2, i 0)'
+        ${EndIf}
         WriteRegStr HKCU "${OWN_KEY}" "PreviousSaver" $0
         WriteRegDWORD HKCU "${OWN_KEY}" "PreviousSaveActive" $2
     ${EndIf}
