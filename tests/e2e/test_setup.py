@@ -96,9 +96,10 @@ class SetupTest(unittest.TestCase):
             with open(path, "w") as f:
                 f.write("[Screen Saver.Quillet]\r\nDelay=50\r\n")
 
-        # Under Wine the silent uninstaller returns before it has finished: poll.
+        # In place, as administrators run it: "_?=" comes last and unquoted, which only an
+        # exact command line gives. Under Wine it returns before it has finished: poll.
         folder = self.query(UNINSTALL, "InstallLocation")
-        self.desk.run_plain(folder + r"\uninstall.exe", "/S", "_?=" + folder, timeout=120)
+        self.desk.run_exact('"%s\\uninstall.exe" /S _?=%s' % (folder, folder), timeout=120)
         left = {
             "the saver": lambda: os.path.exists(installed),
             "the shared settings": lambda: os.path.exists(shared),

@@ -87,11 +87,13 @@ Var UserName
     ${EndIf}
 !macroend
 
-; Where the system can grant administrator rights, copying into its folder needs them.
+; Where the system can grant administrator rights (the NT family), copying into its folder
+; needs them; the 95 family has none to ask for.
 !macro RequireAdministrator
     UserInfo::GetAccountType
     Pop $0
-    ${If} $0 != "Admin"
+    ${If} ${IsNT}
+    ${AndIf} $0 != "Admin"
         MessageBox MB_ICONSTOP "Quillet's setup needs administrator rights to write the Windows system folder." /SD IDOK
         SetErrorLevel 5
         Quit
@@ -131,6 +133,9 @@ Function .onInit
     ${EndIf}
     UserInfo::GetName
     Pop $UserName
+    ${If} $UserName == ""  ; the 95 family without a logon
+        StrCpy $UserName "this setup ran as"
+    ${EndIf}
 FunctionEnd
 
 Section "Quillet"
