@@ -1,7 +1,8 @@
 # Front door: every target calls CMake, ctest or a script of tools/.
 #   make test     installs what is missing, builds all three builds and runs every test
 #   make dist     leaves dist/quillet.scr (32-bit), dist/quillet64.scr (64-bit), the release
-#                 package dist/quillet-<version>.zip and their hashes, dist/SHA256SUMS; two runs
+#                 package dist/quillet-<version>.zip, the setup program
+#                 dist/quillet-<version>-setup.exe and their hashes, dist/SHA256SUMS; two runs
 #                 of one commit give the same bytes (the default target, also `make all`)
 #   make demo     shows the saver running under Wine
 #   make bench    measures the saver under Wine against a reference (minutes; not in test)
@@ -53,12 +54,22 @@ native: deps
 	    -DQUILLET_DIST_DIR=$(abspath $(DIST)) -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
 	$(CMAKE) --build $(BUILD)/native -j $(JOBS)
 
+# The setup's 64-bit build, $(BUILD)/setup-amd64, is for the tests only: it runs where 32-bit
+# programs cannot. SHA256SUMS comes last, once everything that ships is there.
+VERSION = $(shell cat $(BUILD)/win32/version.txt)
 dist: win32 win64
 	mkdir -p $(DIST)
 	cp $(BUILD)/win32/quillet.scr $(DIST)/quillet.scr
 	cp $(BUILD)/win64/quillet.scr $(DIST)/quillet64.scr
 	$(PYTHON) tools/release/make_zip.py --dist $(DIST) --version-file $(BUILD)/win32/version.txt \
-	    --readme tools/release/README.txt --date $(or $(SOURCE_DATE_EPOCH),0)
+	    --readme tools/release/README.txt --license LICENSE --date $(or $(SOURCE_DATE_EPOCH),0)
+	tools/release/make_setup.sh $(VERSION) $(DIST)/quillet.scr $(DIST)/quillet64.scr \
+	    $(DIST)/quillet-$(VERSION)-setup.exe
+	tools/release/make_setup.sh $(VERSION) $(DIST)/quillet.scr $(DIST)/quillet64.scr \
+	    $(BUILD)/setup-amd64/quillet-$(VERSION)-setup-amd64.exe amd64
+	rm -f $(filter-out $(DIST)/quillet-$(VERSION)-setup.exe,$(wildcard $(DIST)/quillet-*-setup.exe))
+	$(PYTHON) tools/release/make_zip.py --dist $(DIST) --sums quillet.scr quillet64.scr \
+	    quillet-$(VERSION).zip quillet-$(VERSION)-setup.exe
 	@ls -l $(DIST)/quillet.scr $(DIST)/quillet64.scr
 	@cat $(DIST)/SHA256SUMS
 

@@ -51,12 +51,11 @@ def usable_display():
     return display if answer.returncode == 0 else None
 
 
-def choose_scr(args, runs_32bit):
-    """The file to show and the line that says which."""
+def choose_scr(args, runs_32bit, why):
+    """The file to show and the line that says which; why is what the 32-bit probe said."""
     if runs_32bit:
         return args.scr32, "Showing quillet.scr, the 32-bit product."
-    return args.scr64, ("Showing quillet64.scr, the 64-bit build: this machine does not run "
-                        "32-bit programs.")
+    return args.scr64, "Showing quillet64.scr, the 64-bit build: %s." % why
 
 
 def prepare_prefix(prefix, runs_32bit):
@@ -136,8 +135,11 @@ def run_and_capture(desk, helpers, out):
 
 def main(argv):
     args = parse_args(argv)
-    runs_32bit = quillet_wine.kernel_runs_32bit()
-    scr, which = choose_scr(args, runs_32bit)
+    # A probe that could not tell (status 2) counts as no; its -v line says which and why.
+    probe = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                         "runs-32bit.sh"), "-v"], capture_output=True, text=True)
+    runs_32bit = probe.returncode == 0
+    scr, which = choose_scr(args, runs_32bit, probe.stderr.strip())
     print(which, flush=True)
     os.environ["QUILLET_SCR"] = os.path.abspath(scr)
     os.environ["QUILLET_WIN_HELPERS"] = os.path.join(os.path.abspath(args.helpers), "tests",

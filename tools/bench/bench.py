@@ -26,6 +26,7 @@ import argparse
 import collections
 import os
 import select
+import subprocess
 import sys
 import time
 
@@ -261,19 +262,21 @@ def parse_args(argv):
     return parser.parse_args(argv)
 
 
-def builds_to_run(args, runs_32bit):
+def builds_to_run(args, runs_32bit, why):
     builds = [Build("32-bit", os.path.abspath(args.scr32), os.path.abspath(args.reference32)),
               Build("64-bit", os.path.abspath(args.scr64), os.path.abspath(args.reference64))]
     if not runs_32bit:
-        print("this machine does not run 32-bit programs: the 32-bit column stays empty",
-              flush=True)
+        print("%s: the 32-bit column stays empty" % why, flush=True)
         builds = builds[1:]
     return [b for b in builds if args.only in (None, b.width)]
 
 
 def run(args):
-    runs_32bit = quillet_wine.kernel_runs_32bit()
-    builds = builds_to_run(args, runs_32bit)
+    # A probe that could not tell (status 2) counts as no; its -v line says which and why.
+    probe = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir,
+                                         "runs-32bit.sh"), "-v"], capture_output=True, text=True)
+    runs_32bit = probe.returncode == 0
+    builds = builds_to_run(args, runs_32bit, probe.stderr.strip())
     if not builds:
         raise RuntimeError("no build to measure on this machine")
     os.environ["QUILLET_WIN_HELPERS"] = os.path.abspath(args.helpers)
