@@ -3,12 +3,12 @@ client areas through them, so a wrong answer here would mislead every one of the
 
 import unittest
 
-from quillet_wine import WineDesktop, expected_pattern
+from quillet_wine import BuildTestCase, WineDesktop, expected_pattern
 
 PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
 
 
-class HarnessTest(unittest.TestCase):
+class HarnessTest(BuildTestCase):
     def test_pattern_desktop_fills_the_screen_with_the_computed_pattern(self):
         with WineDesktop() as desk:
             desk.pattern_desktop()
