@@ -37,7 +37,7 @@ class Image:
     @staticmethod
     def from_colours(width, height, colour_at):
         """The picture whose pixel (x, y) is colour_at(x, y)."""
-        # FIXME: a Python call per pixel, about a second for a 1024x768 pattern; each size is
+        # FIXME: a Python call per pixel, half a second for a 1024x768 pattern; each size is
         # made once (pattern_picture), but the pattern could be drawn with Pillow's own fills.
         data = bytes(c for y in range(height) for x in range(width) for c in colour_at(x, y))
         return Image(PilImage.frombytes("RGB", (width, height), data))
