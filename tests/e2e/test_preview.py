@@ -9,12 +9,11 @@ such a child at all and is skipped when it cannot. (A refused preview is in test
 
 import unittest
 
-from quillet_wine import DesktopTestCase, wait_until
+from quillet_wine import DesktopTestCase, ParentWindow, wait_until
 from saver_watch import (KEY_A, MESSAGE_TRACE, SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, WM_KEYDOWN,
                          handled, shown_preview)
 
 PREVIEW_SIZE = (152, 112)
-PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
 FOREIGN_CHILD_COLOUR = (250, 20, 200)  # foreign_child.exe's background
 
 
@@ -100,7 +99,7 @@ class PreviewTest(DesktopTestCase):
         box = client_box(parent)
         first = wait_until(lambda: self.drawn(box), 30, what="the preview drawn")
         second = wait_until(lambda: self.changed(box, first), 30, what="birds moving")
-        self.assertLess(share_of(second, box, PARENT_COLOUR), 0.5)
+        self.assertLess(share_of(second, box, ParentWindow.COLOUR), 0.5)
 
     def foreign_children_show(self):
         """Whether a child window that another process draws appears on screen."""
@@ -120,7 +119,7 @@ class PreviewTest(DesktopTestCase):
 
     def drawn(self, box):
         image = self.desk.screenshot()
-        return image if share_of(image, box, PARENT_COLOUR) < 0.5 else None
+        return image if share_of(image, box, ParentWindow.COLOUR) < 0.5 else None
 
     def changed(self, box, before):
         image = self.desk.screenshot()

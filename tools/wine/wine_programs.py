@@ -92,6 +92,8 @@ class ParentWindow:
     """parent_window.exe: a top-level window with a client area of a given size that may
     run a command line with "%HWND%" replaced by its handle."""
 
+    COLOUR = (70, 130, 100)  # its background
+
     def __init__(self, desk, process, report, close_file):
         self.desk = desk
         self.process = process
