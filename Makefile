@@ -26,8 +26,8 @@ DEMO_ARGS ?=
 # The system's Python: it has the Debian packages the tests and tools use (python3-pil,
 # python3-pefile), which an interpreter earlier on PATH (pyenv, a virtualenv) does not see.
 PYTHON  ?= /usr/bin/python3
-# The tools import the Wine desktop harness the scenarios use, as the scenarios do, and start
-# the Windows helper programs of the 64-bit build.
+# The tools import the Wine desktop harness the scenarios use, as the scenarios do, and run
+# the 64-bit Windows helper programs (their --helpers).
 HARNESS := PYTHONPATH=$(CURDIR)/tools/wine PYTHONDONTWRITEBYTECODE=1 $(PYTHON)
 HELPERS64 := $(BUILD)/win64/tests/windows_helpers
 
