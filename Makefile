@@ -27,8 +27,10 @@ DEMO_ARGS ?=
 # The system's Python: it has the Debian packages the tests and tools use (python3-pil,
 # python3-pefile), which an interpreter earlier on PATH (pyenv, a virtualenv) does not see.
 PYTHON  ?= /usr/bin/python3
-# The tools import the Wine desktop harness the scenarios use, as the scenarios do.
-HARNESS := PYTHONPATH=$(CURDIR)/tests/e2e PYTHONDONTWRITEBYTECODE=1 $(PYTHON)
+# The tools import the Wine desktop harness the scenarios use, as the scenarios do, and run
+# the 64-bit Windows helper programs (their --helpers).
+HARNESS := PYTHONPATH=$(CURDIR)/tools/wine PYTHONDONTWRITEBYTECODE=1 $(PYTHON)
+HELPERS64 := $(BUILD)/win64/tests/windows_helpers
 
 .PHONY: all deps dist test demo bench compat soak format clean win32 win64 native fuzz-long
 
@@ -91,22 +93,23 @@ bench: dist
 	$(HARNESS) tools/bench/bench.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
 	    --reference32 $(BUILD)/win32/tools/bench/blit_reference.exe \
 	    --reference64 $(BUILD)/win64/tools/bench/blit_reference.exe \
-	    --helpers $(BUILD)/win64/tests/windows_helpers \
+	    --helpers $(HELPERS64) \
 	    --prefix $(abspath $(BUILD))/bench/prefix --out $(DIST)/bench.md $(BENCH_ARGS)
 
 COMPAT_PREFIX := $(abspath $(BUILD))/compat/prefix
 compat: dist
-	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/quillet_wine.py setup-prefix
+	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tools/wine/quillet_wine.py setup-prefix
 	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/test_versions.py \
 	    --table $(DIST)/compatibility.md --dist $(DIST) --build $(BUILD); \
-	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/quillet_wine.py \
+	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tools/wine/quillet_wine.py \
 	    cleanup-prefix; exit $$status
 
 # With a display the saver runs there until a key; without one it is recorded as
 # $(DIST)/demo.gif and $(DIST)/demo.png. DEMO_ARGS=--capture records even with a display.
 demo: dist
 	$(HARNESS) tools/demo.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
-	    --helpers $(BUILD)/win64 \
+	    --helpers $(HELPERS64) \
+	    --sample-desktop $(BUILD)/win64/tools/sample_desktop/sample_desktop.exe \
 	    --prefix $(abspath $(BUILD))/demo/prefix --out $(DIST) $(DEMO_ARGS)
 
 # A longer fuzzing session by hand: FUZZ_SECONDS per target (default ten minutes).

@@ -8,21 +8,18 @@ import glob
 import hashlib
 import os
 import re
-import struct
 import unittest
 import zipfile
 
+import pefile
+
 SAVERS = ("quillet.scr", "quillet64.scr")
-FIXED_INFO_SIGNATURE = struct.pack("<I", 0xFEEF04BD)
 
 
 def file_version(image):
-    """'a.b.c.d' from the VS_FIXEDFILEINFO that follows the VS_VERSION_INFO key."""
-    key = image.find("VS_VERSION_INFO".encode("utf-16-le"))
-    if key < 0:
-        raise AssertionError("no version resource")
-    at = image.find(FIXED_INFO_SIGNATURE, key)
-    most, least = struct.unpack_from("<II", image, at + 8)
+    """'a.b.c.d' from the program's version resource."""
+    fixed = pefile.PE(data=image).VS_FIXEDFILEINFO[0]
+    most, least = fixed.FileVersionMS, fixed.FileVersionLS
     return "%d.%d.%d.%d" % (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
 
 

@@ -80,16 +80,6 @@ def shows_birds(frame, baseline, birds, patch):
     return 0 < len(widths) <= birds * patch and max(widths.values()) <= birds * patch
 
 
-def write_settings(desk, delay=None, birds=None):
-    path = os.path.join(desk.dir, "quilet01.ini")
-    if delay is None:
-        if os.path.exists(path):
-            os.remove(path)
-        return
-    with open(path, "wb") as f:
-        f.write(b"Delay = %d\r\nCharNumber = %d\r\n" % (delay, birds))
-
-
 class Bench:
     def __init__(self, desk):
         self.desk = desk
@@ -140,9 +130,9 @@ class Bench:
         """Start-up to the first birds on screen and exit, at the defaults or with `birds`
         birds and the default Delay."""
         if birds is None:
-            write_settings(self.desk)
+            self.desk.write_settings()  # no file: the defaults
         else:
-            write_settings(self.desk, DEFAULT_DELAY, birds)
+            self.desk.write_settings(delay=DEFAULT_DELAY, birds=birds)
         self._wait_for_pattern()
         started = time.monotonic()
         proc = self.desk.start_plain(build.scr, "/s")
@@ -170,7 +160,10 @@ class Bench:
 
     def _start_flock(self, build, program, birds, delay, trace):
         if program == "saver":
-            write_settings(self.desk, delay, birds)
+            if delay is None:
+                self.desk.write_settings()  # no file: the defaults
+            else:
+                self.desk.write_settings(delay=delay, birds=birds)
             exe, args = build.scr, ["/s"]
         else:
             exe, args = build.reference, [str(birds), str(delay)]
@@ -250,7 +243,8 @@ def parse_args(argv):
     parser.add_argument("--scr64", required=True, help="quillet64.scr, the 64-bit build")
     parser.add_argument("--reference32", required=True, help="blit_reference.exe (32-bit)")
     parser.add_argument("--reference64", required=True, help="blit_reference.exe (64-bit)")
-    parser.add_argument("--helpers", required=True, help="folder of pattern_desktop.exe")
+    parser.add_argument("--helpers", required=True,
+                        help="folder of the 64-bit Windows helper programs (pattern_desktop.exe)")
     parser.add_argument("--prefix", required=True, help="Wine prefix, made when missing or stale")
     parser.add_argument("--out", required=True, help="Markdown file for the table")
     parser.add_argument("--only", choices=WIDTHS, help="measure one build (a quick look)")
