@@ -98,8 +98,7 @@ class SecureDesktopTest(DesktopTestCase):
     @classmethod
     def prepare_desktop(cls):
         cls.desk.reg_add(r"HKCU\Control Panel\Colors", "Background", "%d %d %d" % COLOUR)
-        with open(os.path.join(cls.desk.dir, "quilet01.ini"), "wb") as f:
-            f.write(b"CharNumber = 0\r\n")
+        cls.desk.write_settings(birds=0)
 
     def report(self, path):
         try:
