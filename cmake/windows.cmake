@@ -33,13 +33,19 @@ file(GLOB QUILLET_ARTWORK CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp 
 set_property(SOURCE resources/quillet.rc APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_ARTWORK} ${CMAKE_BINARY_DIR}/resources/quillet.manifest)
 
 # Every step composes each bird's patch pixel by pixel and tests each bird against every other:
-# the saver's only hot loops, worth their speed over a few bytes.
-set_source_files_properties(saver/compositor.cpp saver/flock.cpp PROPERTIES COMPILE_OPTIONS -O3)
+# the saver's only hot loops, worth their speed over a few bytes. The background's resampling
+# runs once, but over a whole photo.
+set_source_files_properties(saver/compositor.cpp saver/flock.cpp saver/wallpaper_layout.cpp PROPERTIES COMPILE_OPTIONS -O3)
 
-add_executable(quillet WIN32 ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES} ${QUILLET_RESOURCE_SOURCES})
+# The saver's code, compiled once: the saver links it, and so does a console test program that
+# drives the saver's own code through its main (tests/windows_helpers/erase_probe.cpp).
+add_library(quillet_objects OBJECT ${QUILLET_CORE_SOURCES} ${QUILLET_WIN32_SOURCES})
+target_include_directories(quillet_objects PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(quillet_objects PUBLIC ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_PRODUCT_COMPILE_OPTIONS})
+
+add_executable(quillet WIN32 ${QUILLET_RESOURCE_SOURCES})
 set_target_properties(quillet PROPERTIES SUFFIX ".scr")
-target_include_directories(quillet PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_PRODUCT_COMPILE_OPTIONS})
+target_link_libraries(quillet PRIVATE quillet_objects)
 target_link_options(quillet PRIVATE ${QUILLET_WIN_LINK_OPTIONS})
 target_link_libraries(quillet PRIVATE user32 gdi32 kernel32 advapi32)
 

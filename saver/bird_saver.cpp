@@ -10,6 +10,8 @@
 #include "saver/bird_saver.h"
 #include "saver/flock.h"
 #include "saver/flock_gdi.h"
+#include "saver/wallpaper_gdi.h"
+#include "saver/wallpaper_layout.h"
 
 namespace {
 
@@ -23,6 +25,13 @@ RECT ClientRect(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
     return client;
+}
+
+// The screen point the client area's corner lies on.
+HostPoint ClientCorner(HWND window) {
+    POINT corner = {0, 0};
+    ClientToScreen(window, &corner);
+    return {corner.x, corner.y};
 }
 
 }  // namespace
@@ -75,7 +84,11 @@ void BirdSaver::Initialize() {
     }
     backBuffer = buffer.bitmap;
     backBufferContext = buffer.context;
-    CaptureDesktop(buffer.context, client.right, client.bottom);
+    // On the system's secure desktop the capture succeeds but holds that empty desktop.
+    bool captured = CaptureDesktop(buffer.context, client.right, client.bottom);
+    if (UseBackgroundPicture(IsPreview(), OnSecureDesktop(), !captured)) {
+        PaintDesktopBackground(buffer.pixels, client.right, client.bottom, ClientCorner(hwnd));
+    }
     compositor.Freeze(buffer.pixels, client.right, client.bottom, std::malloc);
 }
 
@@ -84,7 +97,7 @@ intptr_t BirdSaver::HandleMessage(WindowHandle messageWindow, uint32_t message, 
     window = messageWindow;
     switch (message) {
         case WM_ERASEBKGND:
-            OnEraseBackground();
+            OnEraseBackground(reinterpret_cast<ContextHandle>(wParam));
             return 0;
         case WM_TIMER:
             OnTimer();
@@ -116,14 +129,21 @@ void BirdSaver::OnTimer() {
     ReleaseDC(hwnd, windowDC);
 }
 
-// Paints the live screen rather than the frozen picture: the same image while the saver is
-// starting, without waiting for the first tick to draw.
-void BirdSaver::OnEraseBackground() {
-    HWND hwnd = AsWindow(window);
-    RECT client = ClientRect(hwnd);
-    HDC windowDC = GetDC(hwnd);
-    CopyScreenBlock(windowDC, client.right, client.bottom);
-    ReleaseDC(hwnd, windowDC);
+// Paints the context the message brings from the back buffer, which holds what the window
+// should show (before the first step, exactly the frozen desktop). Only a saver whose back
+// buffer was refused copies the screen as it is now.
+void BirdSaver::OnEraseBackground(ContextHandle target) {
+    HDC targetDC = static_cast<HDC>(target);
+    if (!targetDC) {
+        return;
+    }
+    RECT client = ClientRect(AsWindow(window));
+    if (backBufferContext) {
+        BitBlt(targetDC, 0, 0, client.right, client.bottom, static_cast<HDC>(backBufferContext), 0,
+               0, SRCCOPY);
+        return;
+    }
+    CopyScreenBlock(targetDC, client.right, client.bottom);
 }
 
 void BirdSaver::Destroy() {

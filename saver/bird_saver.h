@@ -19,7 +19,7 @@ class BirdSaver {
     intptr_t HandleMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                            intptr_t lParam);
     void OnTimer();
-    void OnEraseBackground();
+    void OnEraseBackground(ContextHandle target);
     void Destroy();
 
     // The settings dialog (Windows only).

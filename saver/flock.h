@@ -41,8 +41,8 @@ void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& com
 void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index);
 
 // The picture's origin: the screen point the picture behind the window is copied from, both the
-// frozen desktop and the live screen painted while the saver starts. The full-screen window
-// covers the screen's clip box, which starts left of or above 0,0 when a monitor sits left of or
-// above the primary one, so its picture starts at the box's corner too. A preview shows the
-// screen's top-left block of its own size.
+// frozen desktop and the live screen an erase paints when the saver has no back buffer. The
+// full-screen window covers the screen's clip box, which starts left of or above 0,0 when a monitor
+// sits left of or above the primary one, so its picture starts at the box's corner too. A preview
+// shows the screen's top-left block of its own size.
 HostPoint PictureOrigin(bool preview, HostPoint clipBoxCorner);

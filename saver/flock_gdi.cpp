@@ -95,20 +95,25 @@ void DeleteBackBuffer(HBITMAP bitmap, HDC context) {
     }
 }
 
-void CopyScreenBlock(HDC target, int32_t width, int32_t height) {
+bool CopyScreenBlock(HDC target, int32_t width, int32_t height) {
     HDC screenDC = GetDC(nullptr);
+    if (!screenDC) {
+        return false;
+    }
     RECT box = {};
     GetClipBox(screenDC, &box);
     HostPoint from = PictureOrigin(IsPreview(), {box.left, box.top});
-    BitBlt(target, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
+    BOOL copied = BitBlt(target, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
     ReleaseDC(nullptr, screenDC);
+    return copied != 0;
 }
 
 // This runs while the window is still being created, so the screen still shows the desktop as
 // it was left. The compositor reads the pixels next: GDI must have finished writing them.
-void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height) {
-    CopyScreenBlock(backBuffer, width, height);
+bool CaptureDesktop(HDC backBuffer, int32_t width, int32_t height) {
+    bool copied = CopyScreenBlock(backBuffer, width, height);
     GdiFlush();
+    return copied;
 }
 
 // FIXME: at 256 colours the birds come out in the few colours the system palette offers: the

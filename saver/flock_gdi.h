@@ -27,11 +27,12 @@ BackBuffer CreateBackBuffer(HWND window, int32_t width, int32_t height);
 void DeleteBackBuffer(HBITMAP bitmap, HDC context);
 
 // Copies the block of the screen behind the window, width x height from the picture's origin
-// (PictureOrigin), into target.
-void CopyScreenBlock(HDC target, int32_t width, int32_t height);
+// (PictureOrigin), into target. False when the screen could not be read: no context for it,
+// or a copy the system refused.
+bool CopyScreenBlock(HDC target, int32_t width, int32_t height);
 
 // CopyScreenBlock into the back buffer, finished before the compositor reads it.
-void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height);
+bool CaptureDesktop(HDC backBuffer, int32_t width, int32_t height);
 
 // Gives the window the patches a step changed, one by one or as one block.
 void PresentChanges(HDC windowDC, HDC backBuffer, const std::vector<PixelRect>& changed);

@@ -20,23 +20,32 @@ WINDOWS_98 = {
         InitializeCriticalSection LeaveCriticalSection LoadLibraryA RaiseException
         SetUnhandledExceptionFilter Sleep TlsGetValue UnhandledExceptionFilter VirtualProtect
         VirtualQuery lstrcpynA lstrlenA
-        CreateDirectoryA GetEnvironmentVariableA""",  # the user's own settings; Windows 95 has both
+        CreateDirectoryA GetEnvironmentVariableA
+        CloseHandle CreateFileA GetCurrentThreadId GetProcessHeap GetProfileStringA HeapAlloc
+        HeapFree MultiByteToWideChar ReadFile""",
+    # CreateDirectoryA and GetEnvironmentVariableA: the user's own settings. The second line is
+    # the desktop background of a secure run (its settings, wallpaper file and scratch memory),
+    # and ClientToScreen, GetSysColor and LoadImageA below too: all in the Win32 API reference
+    # of the time as on Windows 95 and NT. GDI+, OLE's picture loader, the desktop-name and
+    # monitor functions are looked up at run time, so they are no imports.
     "USER32.DLL": """CharNextA CreateWindowExA DefWindowProcA DialogBoxParamA DispatchMessageA EndDialog
         FindWindowA GetClientRect GetCursorPos GetDC GetDlgItem GetDlgItemInt
         GetForegroundWindow GetMessageA GetParent IsWindow KillTimer LoadBitmapA LoadIconA
         MessageBoxA PeekMessageA PostMessageA PostQuitMessage RegisterClassA
         RegisterWindowMessageA ReleaseDC SendMessageA SetCursor SetDlgItemInt SetForegroundWindow
-        SetTimer SystemParametersInfoA TranslateMessage""",
+        SetTimer SystemParametersInfoA TranslateMessage
+        ClientToScreen GetSysColor LoadImageA""",
     # CreateDIBSection, GdiFlush and GetDIBits (the flock's back buffer and artwork): Windows
     # 95's GDI32 exports them too.
     "GDI32.DLL": """BitBlt CreateCompatibleBitmap CreateCompatibleDC CreateDIBSection DeleteDC
         DeleteObject GdiFlush GetClipBox GetDIBits GetObjectA GetStockObject SelectObject""",
     "ADVAPI32.DLL": "RegCloseKey RegOpenKeyA RegQueryValueExA",
-    # Version 6.0 of the C runtime, as Windows 98 Second Edition installs it.
+    # Version 6.0 of the C runtime, as Windows 98 Second Edition installs it (memset: the
+    # containers of the background's placement zero their memory with it).
     "MSVCRT.DLL": """__doserrno __getmainargs __initenv __p__acmdln __p__commode __p__fmode
         __set_app_type __setusermatherr _amsg_exit _cexit _chsize _errno _fileno _initterm _iob
         _onexit abort calloc clearerr exit fclose ferror fflush fopen fprintf fread free fseek
-        ftell fwrite getc malloc memcpy memmove rand remove setvbuf signal sprintf srand sscanf strcpy
+        ftell fwrite getc malloc memcpy memmove memset rand remove setvbuf signal sprintf srand sscanf strcpy
         strerror strlen strncmp time ungetc vfprintf""",
 }
 
