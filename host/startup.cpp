@@ -91,7 +91,9 @@ void HostStartup() {
     ExitProcess(static_cast<UINT>(HostMain(GetModuleHandleA(nullptr), nullptr, args, show)));
 }
 
-// The run-time library's conventional entry; everything is derived again from the process.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The program's entry point, where the system starts it: there is no C runtime library to
+// start first. The name is the one the linker takes as a windowed program's entry. The stack is
+// aligned here, since the 32-bit system promises only 4 bytes.
+extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
     HostStartup();
 }

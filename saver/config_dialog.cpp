@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "host/host.h"
@@ -112,7 +111,9 @@ void ReportSaveFailure(HWND dialog, const SaveFailure& failure) {
     char reason[256];
     DescribeFailure(failure, reason, sizeof(reason));
     char text[sizeof(path) + sizeof(reason) + 64];
-    std::sprintf(text, "The settings could not be saved to\n%s\n\n%s", path, reason);
+    // Within wsprintfA's limit of 1024 characters.
+    static_assert(sizeof(text) <= 1024, "wsprintfA writes at most 1024 characters");
+    wsprintfA(text, "The settings could not be saved to\n%s\n\n%s", path, reason);
     MessageBoxA(dialog, text, kSaveFailureCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
