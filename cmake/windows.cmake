@@ -52,7 +52,14 @@ set_target_properties(quillet PROPERTIES SUFFIX ".scr")
 target_include_directories(quillet PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(quillet PRIVATE ${QUILLET_WIN_COMPILE_OPTIONS} ${QUILLET_PRODUCT_COMPILE_OPTIONS})
 target_link_options(quillet PRIVATE ${QUILLET_PRODUCT_LINK_OPTIONS})
+target_link_options(quillet PRIVATE -Wl,-Map,${CMAKE_BINARY_DIR}/quillet.map)
 target_link_libraries(quillet PRIVATE user32 gdi32 kernel32 advapi32 gcc)
+# No import library beyond the four above is offered to the saver's link.
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+add_custom_command(TARGET quillet POST_BUILD
+                   COMMAND ${CMAKE_COMMAND} -DMAP=${CMAKE_BINARY_DIR}/quillet.map
+                           -P ${CMAKE_SOURCE_DIR}/cmake/check-no-constructors.cmake
+                   VERBATIM)
 
 add_subdirectory(tests/windows_helpers)
 add_subdirectory(tools/bench)
