@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kLineBufferSize = 64;  // 63 characters and the terminating NUL
 constexpr int kEndOfFileByte = 0x1A;
 constexpr int kNoByte = -1;
 
@@ -131,15 +130,13 @@ uint32_t ReadFromStart(DiskFile file, char* buffer, uint32_t size, uint32_t* got
     return error;
 }
 
-// Two lines of at most 21 and 26 characters, and room to spare.
-constexpr uint32_t kLongestText = 64;
 constexpr uint32_t kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 
 // Writes text over the start of the open file and cuts the file after it. Should that fail
 // part-way, the bytes it covered and the old length are put back, so the file holds what it
 // held before.
 uint32_t Replace(DiskFile file, const char* text, uint32_t length) {
-    char old[kLongestText];
+    char old[kLongestFileText];
     uint32_t oldLength = 0;
     uint32_t oldSize = 0;
     uint32_t error = ReadFromStart(file, old, length, &oldLength);
@@ -194,7 +191,7 @@ bool MatchSetting(const char* line, const char* name, int32_t* value) {
 // existing file, and a folder that lets the file be rewritten may not let a second file be
 // made beside it.
 uint32_t ReplaceFileContent(const char* path, const char* text, uint32_t length) {
-    if (length > kLongestText) {
+    if (length > kLongestFileText) {
         return kInvalidParameter;  // its old bytes could not be kept to put back
     }
     DiskFile file;
@@ -214,6 +211,35 @@ uint32_t ReplaceFileContent(const char* path, const char* text, uint32_t length)
         DeleteDiskFile(path);
     }
     return error;
+}
+
+uint32_t PutSettingLine(char* text, const char* key, int32_t value) {
+    uint32_t length = 0;
+    for (; *key != '\0'; key++) {
+        text[length++] = *key;
+    }
+    for (const char* c = " = "; *c != '\0'; c++) {
+        text[length++] = *c;
+    }
+    // The digits of the magnitude, which for the most negative value only an unsigned number
+    // holds, come out last first.
+    uint32_t magnitude = static_cast<uint32_t>(value);
+    if (value < 0) {
+        text[length++] = '-';
+        magnitude = 0u - magnitude;
+    }
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10u);
+        magnitude /= 10u;
+    } while (magnitude != 0);
+    while (count > 0) {
+        text[length++] = digits[--count];
+    }
+    text[length++] = '\r';
+    text[length++] = '\n';
+    return length;
 }
 
 bool CountsAsThere(uint32_t lookUpAnswer) {

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// A line keeps its first 63 characters, and a NUL after them.
+constexpr int kLineBufferSize = 64;
+
 // Hands each line of the file to take, in order, without its line end. Returns false, having
 // taken nothing, when the file cannot be opened.
 using TakeLine = void (*)(const char* line, void* context);
@@ -13,6 +16,13 @@ bool ReadLines(const char* path, TakeLine take, void* context);
 // Whether line is name, any blanks, "=", any blanks and a number, as the pattern
 // "<name> = %d" of the Windows C library's scanf read it; *value is the number then.
 bool MatchSetting(const char* line, const char* name, int32_t* value);
+
+// Puts down "<key> = <value>" and CR LF at text, the bytes the pattern "%s = %d\r\n" of the C
+// library's printf gives; returns how many (no NUL follows).
+uint32_t PutSettingLine(char* text, const char* key, int32_t value);
+
+// The longest text ReplaceFileContent takes: it keeps the bytes the text covers to put back.
+constexpr uint32_t kLongestFileText = 256;
 
 // Makes the file hold exactly text: an existing file is rewritten in place, a missing one made.
 // Returns 0, or the system's code for the failure; the file then holds what it held before (a
