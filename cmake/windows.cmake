@@ -24,7 +24,7 @@ set(QUILLET_PRODUCT_COMPILE_OPTIONS -fno-threadsafe-statics -D__USE_MINGW_ANSI_S
 set(QUILLET_PRODUCT_LINK_OPTIONS -nostartfiles -static -static-libgcc -mwindows -s -Wl,--no-insert-timestamp
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
-# The compiler would turn the loops of memcpy, memmove and memset back into calls to them.
+# The compiler would turn the loops of memcpy, memmove, memset and strlen back into calls to them.
 set_source_files_properties(host/memory.cpp PROPERTIES COMPILE_OPTIONS
                             "-fno-builtin;-fno-tree-loop-distribute-patterns;-O2")
 

@@ -1,7 +1,7 @@
 // The block copies and fills the compiler emits calls to (struct copies, the containers'
-// moves), so that no C runtime library is needed for them. This file is built with the
-// compiler's own idea of these functions switched off, or it would turn the loops below back
-// into calls to themselves.
+// moves, the C++ library's string lengths), so that no C runtime library is needed for them. This
+// file is built with the compiler's own idea of these functions switched off, or it would turn the
+// loops below back into calls to themselves.
 #include <cstddef>
 #include <cstdint>
 
@@ -58,6 +58,14 @@ void* memset(void* to, int value, size_t size) {
         out[i] = static_cast<unsigned char>(value);
     }
     return to;
+}
+
+size_t strlen(const char* text) {
+    size_t length = 0;
+    while (text[length] != '\0') {
+        length++;
+    }
+    return length;
 }
 
 }  // extern "C"

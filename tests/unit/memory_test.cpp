@@ -1,5 +1,5 @@
-// The Windows build's own memcpy, memmove and memset (host/memory.cpp), built here under other
-// names: every length and alignment up to a few words, and moves that overlap either way,
+// The Windows build's own memcpy, memmove, memset and strlen (host/memory.cpp), built here under
+// other names: every length and alignment up to a few words, and moves that overlap either way,
 // against a byte-by-byte model.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@ extern "C" {
 void* QuilletMemcpy(void* to, const void* from, size_t size);
 void* QuilletMemmove(void* to, const void* from, size_t size);
 void* QuilletMemset(void* to, int value, size_t size);
+size_t QuilletStrlen(const char* text);
 }
 
 namespace {
@@ -62,6 +63,12 @@ TEST(Memory, MovesWithinOneBlockEitherWay) {
             }
         }
     }
+}
+
+TEST(Memory, MeasuresText) {
+    EXPECT_EQ(QuilletStrlen(""), 0u);
+    EXPECT_EQ(QuilletStrlen("quilet01.ini"), 12u);
+    EXPECT_EQ(QuilletStrlen("a\0b"), 1u);
 }
 
 }  // namespace
