@@ -1,7 +1,8 @@
 # Front door: every target calls CMake, ctest or a script of tools/.
 #   make test     installs what is missing, builds all three builds and runs every test
 #   make dist     leaves dist/quillet.scr (32-bit), dist/quillet64.scr (64-bit), the release
-#                 package dist/quillet-<version>.zip and their hashes, dist/SHA256SUMS; two runs
+#                 package dist/quillet-<version>.zip, the setup program
+#                 dist/quillet-<version>-setup.exe and their hashes, dist/SHA256SUMS; two runs
 #                 of one commit give the same bytes (the default target, also `make all`)
 #   make demo     shows the saver running under Wine
 #   make bench    measures the saver under Wine against a reference (minutes; not in test)
@@ -26,8 +27,10 @@ DEMO_ARGS ?=
 # The system's Python: it has the Debian packages the tests and tools use (python3-pil,
 # python3-pefile), which an interpreter earlier on PATH (pyenv, a virtualenv) does not see.
 PYTHON  ?= /usr/bin/python3
-# The tools import the Wine desktop harness the scenarios use, as the scenarios do.
-HARNESS := PYTHONPATH=$(CURDIR)/tests/e2e PYTHONDONTWRITEBYTECODE=1 $(PYTHON)
+# The tools import the Wine desktop harness the scenarios use, as the scenarios do, and run
+# the 64-bit Windows helper programs (their --helpers).
+HARNESS := PYTHONPATH=$(CURDIR)/tools/wine PYTHONDONTWRITEBYTECODE=1 $(PYTHON)
+HELPERS64 := $(BUILD)/win64/tests/windows_helpers
 
 .PHONY: all deps dist test demo bench compat soak format clean win32 win64 native fuzz-long
 
@@ -53,12 +56,22 @@ native: deps
 	    -DQUILLET_DIST_DIR=$(abspath $(DIST)) -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
 	$(CMAKE) --build $(BUILD)/native -j $(JOBS)
 
+# The setup's 64-bit build, $(BUILD)/setup-amd64, is for the tests only: it runs where 32-bit
+# programs cannot. SHA256SUMS comes last, once everything that ships is there.
+VERSION = $(shell cat $(BUILD)/win32/version.txt)
 dist: win32 win64
 	mkdir -p $(DIST)
 	cp $(BUILD)/win32/quillet.scr $(DIST)/quillet.scr
 	cp $(BUILD)/win64/quillet.scr $(DIST)/quillet64.scr
 	$(PYTHON) tools/release/make_zip.py --dist $(DIST) --version-file $(BUILD)/win32/version.txt \
-	    --readme tools/release/README.txt --date $(or $(SOURCE_DATE_EPOCH),0)
+	    --readme tools/release/README.txt --license LICENSE --date $(or $(SOURCE_DATE_EPOCH),0)
+	tools/release/make_setup.sh $(VERSION) $(DIST)/quillet.scr $(DIST)/quillet64.scr \
+	    $(DIST)/quillet-$(VERSION)-setup.exe
+	tools/release/make_setup.sh $(VERSION) $(DIST)/quillet.scr $(DIST)/quillet64.scr \
+	    $(BUILD)/setup-amd64/quillet-$(VERSION)-setup-amd64.exe amd64
+	rm -f $(filter-out $(DIST)/quillet-$(VERSION)-setup.exe,$(wildcard $(DIST)/quillet-*-setup.exe))
+	$(PYTHON) tools/release/make_zip.py --dist $(DIST) --sums quillet.scr quillet64.scr \
+	    quillet-$(VERSION).zip quillet-$(VERSION)-setup.exe
 	@ls -l $(DIST)/quillet.scr $(DIST)/quillet64.scr
 	@cat $(DIST)/SHA256SUMS
 
@@ -80,22 +93,23 @@ bench: dist
 	$(HARNESS) tools/bench/bench.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
 	    --reference32 $(BUILD)/win32/tools/bench/blit_reference.exe \
 	    --reference64 $(BUILD)/win64/tools/bench/blit_reference.exe \
-	    --helpers $(BUILD)/win64/tests/windows_helpers \
+	    --helpers $(HELPERS64) \
 	    --prefix $(abspath $(BUILD))/bench/prefix --out $(DIST)/bench.md $(BENCH_ARGS)
 
 COMPAT_PREFIX := $(abspath $(BUILD))/compat/prefix
 compat: dist
-	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/quillet_wine.py setup-prefix
+	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tools/wine/quillet_wine.py setup-prefix
 	QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/test_versions.py \
 	    --table $(DIST)/compatibility.md --dist $(DIST) --build $(BUILD); \
-	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tests/e2e/quillet_wine.py \
+	status=$$?; QUILLET_WINE_PREFIX=$(COMPAT_PREFIX) $(HARNESS) tools/wine/quillet_wine.py \
 	    cleanup-prefix; exit $$status
 
 # With a display the saver runs there until a key; without one it is recorded as
 # $(DIST)/demo.gif and $(DIST)/demo.png. DEMO_ARGS=--capture records even with a display.
 demo: dist
 	$(HARNESS) tools/demo.py --scr32 $(DIST)/quillet.scr --scr64 $(DIST)/quillet64.scr \
-	    --helpers $(BUILD)/win64 \
+	    --helpers $(HELPERS64) \
+	    --sample-desktop $(BUILD)/win64/tools/sample_desktop/sample_desktop.exe \
 	    --prefix $(abspath $(BUILD))/demo/prefix --out $(DIST) $(DEMO_ARGS)
 
 # A longer fuzzing session by hand: FUZZ_SECONDS per target (default ten minutes).

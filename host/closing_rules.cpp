@@ -113,7 +113,7 @@ intptr_t DefSaverProcWith(HostState& state, const ClosingCalls& calls, WindowHan
         if (message == msg::kClose) {
             return OnClose(state, calls, window, wParam, lParam);
         }
-        if (message == msg::kApp) {
+        if (message == msg::kPasswordRequest) {
             return OnPasswordRequest(state, calls, window);
         }
     }

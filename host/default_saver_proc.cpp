@@ -44,7 +44,7 @@ void DropPendingTimers(WindowHandle window) {
 }
 
 intptr_t SendPasswordRequest(WindowHandle window) {
-    return SendMessageA(AsWindow(window), WM_APP, 0, 0);
+    return SendMessageA(AsWindow(window), msg::kPasswordRequest, 0, 0);
 }
 
 intptr_t CallVerifier(ProcAddress entry, WindowHandle window) {

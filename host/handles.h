@@ -19,8 +19,10 @@ struct HostPoint {
 };
 
 // The Win32 message numbers the decision logic works with, spelled as the platform spells
-// them so a reader can match them to the documentation. host/message_numbers.cpp holds each
-// against the platform's own name when the Windows builds compile.
+// them so a reader can match them to the documentation; only the password request, which the
+// platform knows just as the first number free for programs, is named for what it is.
+// host/message_numbers.cpp holds each against the platform's own name when the Windows builds
+// compile.
 namespace msg {
 constexpr uint32_t kCreate = 0x0001;
 constexpr uint32_t kDestroy = 0x0002;
@@ -51,7 +53,7 @@ constexpr uint32_t kRButtonDown = 0x0204;
 constexpr uint32_t kMButtonDown = 0x0207;
 constexpr uint32_t kMouseWheel = 0x020A;
 constexpr uint32_t kPowerBroadcast = 0x0218;
-constexpr uint32_t kApp = 0x8000;  // the password request
+constexpr uint32_t kPasswordRequest = 0x8000;  // WM_APP, which the host sends its own window
 
 constexpr uint32_t kScNextWindow = 0xF040;
 constexpr uint32_t kScPrevWindow = 0xF050;

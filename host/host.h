@@ -1,5 +1,5 @@
-// The host's Win32 operations: start-up and run modes, the saver window, the closing rules
-// and the password services.
+// The host's Win32 operations: start-up and run modes, the saver window, the closing rules,
+// what the saver may ask of the host, and the password services.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,11 @@ BOOL VerifyBeforeClose(HWND window);
 
 // A library of the system, loaded by full path from the system folder; null if it is not there.
 HMODULE LoadSystemLibrary(const char* name);
+
+// What the saver may ask of the host: the program's own instance, owner of its bitmaps, dialog
+// and icon; and whether the saver window is a preview inside another program's window.
+HINSTANCE AppInstance();
+bool IsPreview();
 
 // Password services (the Windows 95 family).
 void LoadPasswordVerifier();

@@ -1,6 +1,6 @@
-// The saver window: its class, the full-screen or preview window, the message loop, and
-// HostWindowProc, which carries out host/window_filter.cpp's answer for every message before
-// the saver sees it.
+// The saver window: its class, the full-screen or preview window (IsPreview tells the saver
+// which), the message loop, and HostWindowProc, which carries out host/window_filter.cpp's
+// answer for every message before the saver sees it.
 #include <windows.h>
 
 #include "host/host.h"
@@ -155,6 +155,10 @@ int32_t RunSaverWindow(HWND parent) {
     }
     UnloadPasswordVerifier();
     return exitCode;
+}
+
+bool IsPreview() {
+    return gHostState.previewMode != 0;
 }
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

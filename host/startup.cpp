@@ -1,5 +1,6 @@
-// The host's front door: isolates the argument text, detects the platform family, reads the
-// run mode and turns the operation that serves it into the process exit code.
+// The host's front door: isolates the argument text, records the program's instance, detects the
+// platform family, reads the run mode and turns the operation that serves it into the process
+// exit code.
 #include <windows.h>
 
 #include "host/failure_guard.h"
@@ -58,6 +59,10 @@ int32_t HostMain(HINSTANCE instance, HINSTANCE, const char* args, int) {
     gHostState.appInstance = instance;
     gHostState.isWin9x = IsWindows95Family() ? 1 : 0;
     return RunGuarded(RunMode, args);
+}
+
+HINSTANCE AppInstance() {
+    return static_cast<HINSTANCE>(gHostState.appInstance);
 }
 
 int32_t RunPreview(const char* text) {

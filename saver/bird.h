@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "saver/artwork.h"
 #include "saver/compositor.h"
 
 // A pseudo-random source: each call gives 0..32767. The saver passes NextRandom (the Windows C

@@ -1,5 +1,5 @@
-// The flock scene on the saver window: it freezes the desktop at start, moves every bird on
-// each timer tick and releases everything when the window goes.
+// The flock scene on the saver window: it reads the settings, freezes the desktop at start,
+// moves every bird on each timer tick and releases everything when the window goes.
 #include <windows.h>
 
 #include <new>
@@ -45,17 +45,30 @@ BirdSaver* BirdSaver::Create(WindowHandle window) {
     saver->window = window;
     // The run's only seeding: every start point, frame and direction follows from it.
     SeedRandom(ClockSeconds());
-    saver->birdCount = kDefaultBirdCount;
-    saver->delay = kDefaultDelay;
     saver->Initialize();
     return saver;
+}
+
+// Every read starts from a fresh record, so the defaults are set immediately before it.
+void BirdSaver::LoadSettings() {
+    SaverSettings settings;
+    ReadSettings(settings);
+    delay = settings.delay;
+    birdCount = settings.birdCount;
+}
+
+bool BirdSaver::SaveSettings(SaveFailure* failure) const {
+    SaverSettings settings;
+    settings.delay = delay;
+    settings.birdCount = birdCount;
+    return WriteSettings(settings, failure);
 }
 
 // A client area without width or height gets no birds and no picture (a start point would
 // need a remainder by zero); the timer still runs and each tick does nothing. Should a picture
 // not be made, the window keeps what the erase step painted: the screen as it was.
 void BirdSaver::Initialize() {
-    LoadSettings(*this);
+    LoadSettings();
     HWND hwnd = AsWindow(window);
     timerId =
         static_cast<uint32_t>(SetTimer(hwnd, kAnimationTimer, static_cast<UINT>(delay), nullptr));
@@ -118,10 +131,7 @@ void BirdSaver::OnEraseBackground() {
     HWND hwnd = AsWindow(window);
     RECT client = ClientRect(hwnd);
     HDC windowDC = GetDC(hwnd);
-    HDC screenDC = GetDC(nullptr);
-    HostPoint from = PictureOrigin(screenDC);
-    BitBlt(windowDC, 0, 0, client.right, client.bottom, screenDC, from.x, from.y, SRCCOPY);
-    ReleaseDC(nullptr, screenDC);
+    CopyScreenBlock(windowDC, client.right, client.bottom);
     ReleaseDC(hwnd, windowDC);
 }
 

@@ -1,13 +1,11 @@
-// The birds' drawing in plain memory: one copy of the artwork for the whole flock, the frozen
-// desktop, and the back buffer each step composes the birds in before the window is given what
-// changed. Pixels are 32-bit 0x00RRGGBB values in rows from the top down.
+// The birds' drawing in plain memory: the frozen desktop, and the back buffer each step composes
+// the birds in, through their masks, before the window is given what changed. Pixels are 32-bit
+// 0x00RRGGBB values in rows from the top down.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-constexpr int32_t kFrameCount = 4;
 
 // Right and bottom exclusive.
 struct PixelRect {
@@ -15,18 +13,6 @@ struct PixelRect {
     int32_t top;
     int32_t right;
     int32_t bottom;
-};
-
-// The four frames and their masks, loaded once and shared by every bird. A mask is 0x00FFFFFF
-// inside the silhouette and 0 outside, so that ORing it in and then ANDing the frame (white
-// outside the bird) gives what the system's SRCPAINT and SRCAND give with the 1-bit mask.
-struct Artwork {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint32_t> frames[kFrameCount];
-    std::vector<uint32_t> masks[kFrameCount];
-
-    bool Loaded() const { return width > 0 && height > 0; }
 };
 
 // Part of one row, right exclusive.

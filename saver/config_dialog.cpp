@@ -145,9 +145,7 @@ intptr_t BirdSaver::HandleDialogMessage(WindowHandle dialog, uint32_t message, u
 
 void BirdSaver::OnInitDialog() {
     CreateUpDownControlFn createSpin = LoadCommonControls();
-    delay = kDefaultDelay;
-    birdCount = kDefaultBirdCount;
-    LoadSettings(*this);
+    LoadSettings();
     // The spin controls write their positions into the edit boxes, so this fills the dialog.
     HWND dialog = AsWindow(window);
     AttachSpin(createSpin, dialog, IDC_DELAY, kDelayUpper, kDelayLower, delay);
@@ -160,7 +158,7 @@ bool BirdSaver::OnOK() {
     delay = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_DELAY, nullptr, TRUE));
     birdCount = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_BIRD_COUNT, nullptr, TRUE));
     SaveFailure failure;
-    if (SaveSettings(*this, &failure)) {
+    if (SaveSettings(&failure)) {
         return true;
     }
     ReportSaveFailure(dialog, failure);

@@ -1,5 +1,5 @@
-// The flock's size, start points, step, collision turns and capture origin, kept free of the
-// system so the order of random draws, the order of drawing and turning and the origin on
+// The flock's size, start points, step, collision turns and the picture's origin, kept free of
+// the system so the order of random draws, the order of drawing and turning and the origin on
 // several monitors can be checked natively.
 #include "saver/flock.h"
 
@@ -29,6 +29,9 @@ void PlaceFlock(std::vector<Bird>& birds, int32_t birdCount, const Artwork& artw
 
 // Later birds test against birds that already moved this step, earlier ones against birds
 // that have not; a later bird's patch covers what it overlaps of an earlier one.
+// FIXME: the client area is the bounding box of every monitor. Where monitors of different sizes
+// leave part of that box unshown, a bird starts or flies there out of sight until it bounces
+// off the box's edge; it should keep to the parts some monitor shows.
 void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& compositor,
                int32_t right, int32_t bottom) {
     compositor.BeginStep();
@@ -51,7 +54,7 @@ void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index) {
     }
 }
 
-HostPoint CaptureOrigin(bool preview, HostPoint clipBoxCorner) {
+HostPoint PictureOrigin(bool preview, HostPoint clipBoxCorner) {
     if (preview) {
         return {0, 0};
     }

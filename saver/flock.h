@@ -40,8 +40,9 @@ void StepFlock(std::vector<Bird>& birds, const Artwork& artwork, Compositor& com
 // touches, in array order, so the last of them decides its direction.
 void TurnAwayFromOverlaps(std::vector<Bird>& birds, size_t index);
 
-// The screen point the picture behind the window is copied from. The full-screen window covers
-// the screen's clip box, which starts left of or above 0,0 when a monitor sits left of or above
-// the primary one, so its picture starts at the box's corner too. A preview shows the screen's
-// top-left block of its own size.
-HostPoint CaptureOrigin(bool preview, HostPoint clipBoxCorner);
+// The picture's origin: the screen point the picture behind the window is copied from, both the
+// frozen desktop and the live screen painted while the saver starts. The full-screen window
+// covers the screen's clip box, which starts left of or above 0,0 when a monitor sits left of or
+// above the primary one, so its picture starts at the box's corner too. A preview shows the
+// screen's top-left block of its own size.
+HostPoint PictureOrigin(bool preview, HostPoint clipBoxCorner);

@@ -2,7 +2,7 @@
 // hand-over to the window go through GDI; the birds themselves are composed by the compositor.
 #include "saver/flock_gdi.h"
 
-#include "host/host_state.h"
+#include "host/host.h"
 #include "saver/flock.h"
 
 namespace {
@@ -27,7 +27,7 @@ BITMAPINFO PixelLayout(int32_t width, int32_t height) {
 // artwork's size; any other must have it too. A 1-bit mask comes back white (0x00FFFFFF)
 // where it is white and black (0) elsewhere, as a block transfer would expand it.
 bool ReadArtwork(HDC memory, const char* name, Artwork& artwork, std::vector<uint32_t>& pixels) {
-    HBITMAP bitmap = LoadBitmapA(static_cast<HINSTANCE>(gHostState.appInstance), name);
+    HBITMAP bitmap = LoadBitmapA(AppInstance(), name);
     if (!bitmap) {
         return false;
     }
@@ -95,24 +95,24 @@ void DeleteBackBuffer(HBITMAP bitmap, HDC context) {
     }
 }
 
-// The full-screen window covers the screen's clip box, whose corner is left of or above 0,0
-// when a monitor sits there; a preview shows the screen's top-left block.
-HostPoint PictureOrigin(HDC screenDC) {
+void CopyScreenBlock(HDC target, int32_t width, int32_t height) {
+    HDC screenDC = GetDC(nullptr);
     RECT box = {};
     GetClipBox(screenDC, &box);
-    return CaptureOrigin(gHostState.previewMode, {box.left, box.top});
+    HostPoint from = PictureOrigin(IsPreview(), {box.left, box.top});
+    BitBlt(target, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
+    ReleaseDC(nullptr, screenDC);
 }
 
 // This runs while the window is still being created, so the screen still shows the desktop as
 // it was left. The compositor reads the pixels next: GDI must have finished writing them.
 void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height) {
-    HDC screenDC = GetDC(nullptr);
-    HostPoint from = PictureOrigin(screenDC);
-    BitBlt(backBuffer, 0, 0, width, height, screenDC, from.x, from.y, SRCCOPY);
-    ReleaseDC(nullptr, screenDC);
+    CopyScreenBlock(backBuffer, width, height);
     GdiFlush();
 }
 
+// FIXME: at 256 colours the birds come out in the few colours the system palette offers: the
+// window is given 32-bit pixels and no palette of the artwork's own is ever realized.
 void PresentChanges(HDC windowDC, HDC backBuffer, const std::vector<PixelRect>& changed) {
     Presentation presentation = ChoosePresentation(changed);
     if (presentation.oneBlock) {

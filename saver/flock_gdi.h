@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/handles.h"
+#include "saver/artwork.h"
 #include "saver/compositor.h"
 
 // A 32-bit picture the program can address, selected for good into a memory context of its
@@ -25,10 +26,11 @@ bool LoadArtwork(Artwork& artwork);
 BackBuffer CreateBackBuffer(HWND window, int32_t width, int32_t height);
 void DeleteBackBuffer(HBITMAP bitmap, HDC context);
 
-// The screen point the picture behind the window starts at.
-HostPoint PictureOrigin(HDC screenDC);
+// Copies the block of the screen behind the window, width x height from the picture's origin
+// (PictureOrigin), into target.
+void CopyScreenBlock(HDC target, int32_t width, int32_t height);
 
-// Copies the block of the screen behind the window into the back buffer.
+// CopyScreenBlock into the back buffer, finished before the compositor reads it.
 void CaptureDesktop(HDC backBuffer, int32_t width, int32_t height);
 
 // Gives the window the patches a step changed, one by one or as one block.

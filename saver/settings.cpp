@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 #ifdef _WIN32
 #include <io.h>
@@ -51,17 +53,45 @@ bool ReadLine(FILE* file, char (&buffer)[kLineBufferSize]) {
     return more;
 }
 
-void MatchLine(const char* line, int32_t& delay, int32_t& birdCount) {
-    int value = 0;
-    if (std::sscanf(line, "Delay = %d", &value) == 1) {
-        delay = value;
-    } else if (std::sscanf(line, "CharNumber = %d", &value) == 1) {
-        birdCount = value;
+// The file's keys and the settings they carry, in the order the writer puts them down. The
+// reader tries them in the same order and takes a line for the first key that gives a number.
+struct SettingRow {
+    const char* key;
+    int32_t SaverSettings::*field;
+};
+constexpr SettingRow kSettingRows[] = {
+    {"Delay", &SaverSettings::delay},
+    {"CharNumber", &SaverSettings::birdCount},
+};
+
+// Every line the writer makes (a key, " = " and at most the 11 characters of the most negative
+// number) must be one the reader takes whole: up to 63 characters, then CR LF.
+constexpr size_t kWrittenSize = std::size(kSettingRows) * (kLineBufferSize - 1 + 2);
+constexpr bool KeysFitALine() {
+    for (const SettingRow& row : kSettingRows) {
+        if (std::char_traits<char>::length(row.key) + sizeof(" = -2147483648") > kLineBufferSize) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(KeysFitALine(), "every written line must read back whole");
+
+// The key stands at the very start of the line, in the same case; each blank of " = %d"
+// matches any run of white space, none included, and whatever follows the number is ignored.
+// FIXME: digits beyond the signed 32-bit range give whatever the C runtime's sscanf makes of
+// them, which the C standard leaves undefined; such a value should be read by hand.
+void MatchLine(const char* line, SaverSettings& settings) {
+    for (const SettingRow& row : kSettingRows) {
+        size_t length = std::strlen(row.key);
+        int value = 0;
+        if (std::strncmp(line, row.key, length) == 0 &&
+            std::sscanf(line + length, " = %d", &value) == 1) {
+            settings.*row.field = value;
+            return;
+        }
     }
 }
-
-// Two lines of at most 21 and 26 characters.
-constexpr size_t kWrittenSize = 64;
 
 void ClearErrors() {
     errno = 0;
@@ -129,7 +159,7 @@ bool ReplaceContent(FILE* file, const char* text, size_t length, SaveFailure* fa
 
 }  // namespace
 
-void ReadSettingsFile(const char* path, int32_t& delay, int32_t& birdCount) {
+void ReadSettingsFile(const char* path, SaverSettings& settings) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
         return;
@@ -138,7 +168,7 @@ void ReadSettingsFile(const char* path, int32_t& delay, int32_t& birdCount) {
     bool more = true;
     while (more) {
         more = ReadLine(file, line);
-        MatchLine(line, delay, birdCount);
+        MatchLine(line, settings);
     }
     std::fclose(file);
 }
@@ -146,10 +176,13 @@ void ReadSettingsFile(const char* path, int32_t& delay, int32_t& birdCount) {
 // The file is changed in place, not swapped for a new one: Windows 95 cannot rename over an
 // existing file, and a folder that lets the file be rewritten may not let a second file be
 // made beside it.
-bool WriteSettingsFile(const char* path, int32_t delay, int32_t birdCount, SaveFailure* failure) {
+bool WriteSettingsFile(const char* path, const SaverSettings& settings, SaveFailure* failure) {
     char text[kWrittenSize];
-    int length = std::sprintf(text, "Delay = %d\r\nCharNumber = %d\r\n", static_cast<int>(delay),
-                              static_cast<int>(birdCount));
+    int length = 0;
+    for (const SettingRow& row : kSettingRows) {
+        length += std::sprintf(text + length, "%s = %d\r\n", row.key,
+                               static_cast<int>(settings.*row.field));
+    }
     ClearErrors();
     FILE* file = std::fopen(path, "r+b");
     bool created = false;
@@ -246,11 +279,11 @@ const char* SettingsFileToRead(const SettingsPlaces& places) {
     return places.userFileExists ? places.userFile : kSettingsFileName;
 }
 
-bool SaveSettingsTo(const SettingsPlaces& places, int32_t delay, int32_t birdCount,
+bool SaveSettingsTo(const SettingsPlaces& places, const SaverSettings& settings,
                     const SaveOperations& operations, SaveFailure* failure) {
     SaveFailure unused;
     SaveFailure* why = failure != nullptr ? failure : &unused;
-    if (operations.writeFile(SettingsFileToRead(places), delay, birdCount, why)) {
+    if (operations.writeFile(SettingsFileToRead(places), settings, why)) {
         return true;
     }
     // Only a lasting refusal moves this user's settings for good. A full disk or a file another
@@ -261,5 +294,5 @@ bool SaveSettingsTo(const SettingsPlaces& places, int32_t delay, int32_t birdCou
     }
     operations.makeFolder(places.userFolder);
     *why = SaveFailure();
-    return operations.writeFile(places.userFile, delay, birdCount, why);
+    return operations.writeFile(places.userFile, settings, why);
 }

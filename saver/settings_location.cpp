@@ -3,7 +3,6 @@
 // copy made or deleted meanwhile counts at once.
 #include <windows.h>
 
-#include "saver/bird_saver.h"
 #include "saver/settings.h"
 
 namespace {
@@ -25,11 +24,11 @@ void MakeFolder(const char* path) {
 
 }  // namespace
 
-void LoadSettings(BirdSaver& saver) {
-    ReadSettingsFile(SettingsFileToRead(LocateSettings()), saver.delay, saver.birdCount);
+void ReadSettings(SaverSettings& settings) {
+    ReadSettingsFile(SettingsFileToRead(LocateSettings()), settings);
 }
 
-bool SaveSettings(const BirdSaver& saver, SaveFailure* failure) {
+bool WriteSettings(const SaverSettings& settings, SaveFailure* failure) {
     SaveOperations operations = {WriteSettingsFile, MakeFolder};
-    return SaveSettingsTo(LocateSettings(), saver.delay, saver.birdCount, operations, failure);
+    return SaveSettingsTo(LocateSettings(), settings, operations, failure);
 }

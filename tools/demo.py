@@ -7,8 +7,10 @@ until you press a key, click or move the mouse. Without one, the saver runs on a
 for a few seconds and the run is recorded as <out>/demo.gif (scaled down) and <out>/demo.png
 (one full-size frame); then a key ends it and the exit code is reported.
 
-    PYTHONPATH=tests/e2e tools/demo.py --scr32 dist/quillet.scr --scr64 dist/quillet64.scr \
-        --helpers build/win64 --prefix build/demo/prefix --out dist [--capture]
+    PYTHONPATH=tools/wine tools/demo.py --scr32 dist/quillet.scr --scr64 dist/quillet64.scr \
+        --helpers build/win64/tests/windows_helpers \
+        --sample-desktop build/win64/tools/sample_desktop/sample_desktop.exe \
+        --prefix build/demo/prefix --out dist [--capture]
 """
 
 import argparse
@@ -23,7 +25,7 @@ import quillet_wine
 from quillet_wine import WineDesktop, wait_until
 
 # Livelier than the defaults (200 ms, 3 birds), so a few seconds of capture show a flock.
-DEMO_SETTINGS = "Delay = 80\r\nCharNumber = 5\r\n"
+DEMO_SETTINGS = {"delay": 80, "birds": 5}
 FRAMES = 28
 FRAME_INTERVAL = 0.2  # seconds between captures
 GIF_SIZE = (512, 384)
@@ -34,7 +36,9 @@ def parse_args(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--scr32", required=True, help="quillet.scr, the 32-bit product")
     parser.add_argument("--scr64", required=True, help="quillet64.scr, the 64-bit build")
-    parser.add_argument("--helpers", required=True, help="the 64-bit Windows build folder")
+    parser.add_argument("--helpers", required=True,
+                        help="folder of the 64-bit Windows helper programs (win_probe.exe)")
+    parser.add_argument("--sample-desktop", required=True, help="sample_desktop.exe (64-bit)")
     parser.add_argument("--prefix", required=True, help="Wine prefix for the demo")
     parser.add_argument("--out", required=True, help="folder for demo.gif and demo.png")
     parser.add_argument("--capture", action="store_true",
@@ -51,12 +55,11 @@ def usable_display():
     return display if answer.returncode == 0 else None
 
 
-def choose_scr(args, runs_32bit):
-    """The file to show and the line that says which."""
+def choose_scr(args, runs_32bit, why):
+    """The file to show and the line that says which; why is what the 32-bit probe said."""
     if runs_32bit:
         return args.scr32, "Showing quillet.scr, the 32-bit product."
-    return args.scr64, ("Showing quillet64.scr, the 64-bit build: this machine does not run "
-                        "32-bit programs.")
+    return args.scr64, "Showing quillet64.scr, the 64-bit build: %s." % why
 
 
 def prepare_prefix(prefix, runs_32bit):
@@ -68,17 +71,15 @@ def prepare_prefix(prefix, runs_32bit):
     quillet_wine.setup_prefix(prefix)
 
 
-def show_sample_desktop(desk, helpers):
-    desk.start(os.path.join(os.path.abspath(helpers), "tools", "sample_desktop",
-                            "sample_desktop.exe"))
+def show_sample_desktop(desk, program):
+    desk.start(os.path.abspath(program))
     pixel, colour = START_BUTTON
     wait_until(lambda: desk.screenshot().pixel(*pixel) == colour, 60, 0.3,
                "the sample desktop on screen")
 
 
 def start_saver(desk):
-    with open(os.path.join(desk.dir, "quilet01.ini"), "w", newline="") as f:
-        f.write(DEMO_SETTINGS)
+    desk.write_settings(**DEMO_SETTINGS)
     desk.mouse_move(512, 384)
     proc = desk.start(desk.scr, "/s")
     wait_until(lambda: desk.find_window("WindowsScreenSaverClass", "Screen Saver"), 60, 0.2,
@@ -86,8 +87,8 @@ def start_saver(desk):
     return proc
 
 
-def run_on_display(desk, helpers, display):
-    show_sample_desktop(desk, helpers)
+def run_on_display(desk, sample_desktop, display):
+    show_sample_desktop(desk, sample_desktop)
     proc = start_saver(desk)
     print("The saver runs in the Wine desktop window on %s: press a key, click or move the "
           "mouse there to end it." % display, flush=True)
@@ -118,8 +119,8 @@ def write_gif(frames, interval, gif):
                     duration=max(20, round(interval * 1000)))
 
 
-def run_and_capture(desk, helpers, out):
-    show_sample_desktop(desk, helpers)
+def run_and_capture(desk, sample_desktop, out):
+    show_sample_desktop(desk, sample_desktop)
     proc = start_saver(desk)
     time.sleep(1.0)  # let the flock leave its start points
     frames, interval = capture_frames(desk)
@@ -136,22 +137,24 @@ def run_and_capture(desk, helpers, out):
 
 def main(argv):
     args = parse_args(argv)
-    runs_32bit = quillet_wine.kernel_runs_32bit()
-    scr, which = choose_scr(args, runs_32bit)
+    # A probe that could not tell (status 2) counts as no; its -v line says which and why.
+    probe = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                         "runs-32bit.sh"), "-v"], capture_output=True, text=True)
+    runs_32bit = probe.returncode == 0
+    scr, which = choose_scr(args, runs_32bit, probe.stderr.strip())
     print(which, flush=True)
     os.environ["QUILLET_SCR"] = os.path.abspath(scr)
-    os.environ["QUILLET_WIN_HELPERS"] = os.path.join(os.path.abspath(args.helpers), "tests",
-                                                     "windows_helpers")
+    os.environ["QUILLET_WIN_HELPERS"] = os.path.abspath(args.helpers)
     prefix = os.path.abspath(args.prefix)
     os.makedirs(args.out, exist_ok=True)
     prepare_prefix(prefix, runs_32bit)
     display = None if args.capture else usable_display()
     with WineDesktop(prefix=prefix, display=display) as desk:
         if display:
-            code = run_on_display(desk, args.helpers, display)
+            code = run_on_display(desk, args.sample_desktop, display)
         else:
             print("No display: recording the saver on a virtual one.", flush=True)
-            code = run_and_capture(desk, args.helpers, args.out)
+            code = run_and_capture(desk, args.sample_desktop, args.out)
     print("The saver ended with exit code %d." % code)
     return 0 if code == 0 else 1
 

@@ -3,7 +3,8 @@
 # Where the kernel runs 32-bit programs it also adds the i386 architecture and the 32-bit Wine,
 # which runs the product itself (quillet.scr). Where it does not, wine32 would make the wine
 # wrapper pick a loader that cannot start anything, so the machine keeps the 64-bit Wine only,
-# and a 32-bit Wine found there (a disk moved from another kernel) is removed again.
+# and a 32-bit Wine found there (a disk moved from another kernel) is removed again. Where the
+# probe cannot tell (its folder is broken), the 32-bit Wine is neither added nor removed.
 # QUILLET_PROBE_32BIT and QUILLET_PACKAGE_QUERY name stand-ins for the probe and for the
 # "is this package installed" question (given the package's name), for testing this script.
 set -euo pipefail
@@ -13,14 +14,17 @@ probe=${QUILLET_PROBE_32BIT:-"$here/runs-32bit.sh"}
 packages=(
     cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 xvfb xdotool x11-utils python3 python3-pil python3-pefile python3-xlib faketime
+    wine wine64 xvfb xdotool x11-utils python3 python3-pil python3-pefile python3-xlib faketime nsis
 )
 
-runs32=0
-if "$probe"; then
-    runs32=1
-    packages+=(wine32:i386)
-fi
+# runs32: 1 yes, 0 no, 2 the probe could not tell (it says why on stderr).
+probe_status=0
+probe_says=$("$probe" -v 2>&1 >/dev/null) || probe_status=$?
+case "$probe_status" in
+    0) runs32=1; packages+=(wine32:i386) ;;
+    1) runs32=0 ;;
+    *) runs32=2 ;;
+esac
 
 installed() {
     if [ -n "${QUILLET_PACKAGE_QUERY:-}" ]; then
@@ -52,12 +56,15 @@ if [ "$runs32" -eq 0 ] && installed wine32:i386; then
     changed=1
     echo "removing wine32:i386: this kernel does not run 32-bit programs, and with it installed" \
          "wine starts no program at all, 64-bit ones included"
-    "${sudo[@]}" apt-get remove -y -qq wine32:i386 >/dev/null
+    # dpkg refuses when another package depends on it, where apt-get would take that along.
+    "${sudo[@]}" dpkg --remove wine32:i386 >/dev/null
 fi
 
 if [ "$runs32" -eq 0 ]; then
     echo "note: this kernel does not run 32-bit programs: quillet.scr cannot start here, so the" \
          "32-bit scenarios are skipped and the 64-bit build stands in for it"
+elif [ "$runs32" -eq 2 ]; then
+    echo "note: the 32-bit Wine is left as it is: ${probe_says:-the 32-bit probe could not tell}"
 fi
 
 # Whatever was installed or removed, wine must still start a 64-bit program; a fresh throwaway
@@ -76,7 +83,7 @@ wine_starts() {
 if [ "$changed" -eq 1 ] && ! wine_starts; then
     if [ "$runs32" -eq 1 ]; then
         echo "wine no longer starts 64-bit programs with the 32-bit Wine installed; removing it"
-        "${sudo[@]}" apt-get remove -y -qq wine32:i386
+        "${sudo[@]}" dpkg --remove wine32:i386
     fi
     if ! wine_starts; then
         echo "error: wine cannot start a 64-bit program on this machine" >&2

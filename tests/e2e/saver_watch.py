@@ -73,22 +73,10 @@ def saver_pid(desk):
     return None
 
 
-def child_windows(desk, hwnd):
-    """Child windows of hwnd: dicts with hwnd, visible, rect (screen), cls, title."""
-    found = []
-    for line in (desk.probe("children", str(hwnd)) or "").splitlines():
-        fields = line.rstrip("\r").split("\t")
-        if len(fields) >= 8:
-            found.append({"hwnd": int(fields[0]), "visible": fields[1] == "1",
-                          "rect": tuple(int(v) for v in fields[2:6]), "cls": fields[6],
-                          "title": fields[7]})
-    return found
-
-
 def shown_preview(desk, parent):
     """The saver's preview window inside parent (a ParentWindow) once it is shown, else
     None: the child exists before it is shown, while the saver sets its scene up."""
-    found = [w for w in child_windows(desk, parent.hwnd) if w["cls"] == SAVER_CLASS]
+    found = [w for w in desk.child_windows(parent.hwnd) if w["cls"] == SAVER_CLASS]
     return found[0] if found and found[0]["visible"] else None
 
 

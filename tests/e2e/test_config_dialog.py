@@ -10,11 +10,11 @@ import subprocess
 import time
 import unittest
 
-from quillet_wine import DEFAULT_TIMEOUT, DesktopTestCase, command_line, wait_until, windows_path
+from quillet_wine import (DEFAULT_TIMEOUT, SETTINGS_FILE, DesktopTestCase, command_line,
+                          wait_until, windows_path)
 from saver_watch import (end_with_key, listing, start_traced, wait_full_screen_keyboard,
                          wait_settings_dialog, wait_steps)
 
-SETTINGS = "quilet01.ini"
 DELAY_BOX = 1000
 COUNT_BOX = 1001
 OK = 1
@@ -41,10 +41,10 @@ def contents(path):
 class ConfigDialogTest(DesktopTestCase):
 
     def setUp(self):
-        self.path = os.path.join(self.desk.dir, SETTINGS)
+        self.path = os.path.join(self.desk.dir, SETTINGS_FILE)
         if os.path.exists(self.path):
             os.remove(self.path)
-        self.user_copy = os.path.join(self.desk.appdata, USER_FOLDER, SETTINGS)
+        self.user_copy = os.path.join(self.desk.appdata, USER_FOLDER, SETTINGS_FILE)
         shutil.rmtree(os.path.dirname(self.user_copy), ignore_errors=True)
 
     # -- helpers ------------------------------------------------------------------------
@@ -86,10 +86,6 @@ class ConfigDialogTest(DesktopTestCase):
     def finish(self, proc):
         self.assertEqual(self.desk.wait_exit(proc, 60), 0)
 
-    def write_settings(self, data):
-        with open(self.path, "wb") as f:
-            f.write(data)
-
     def read_settings(self):
         with open(self.path, "rb") as f:
             return f.read()
@@ -113,7 +109,7 @@ class ConfigDialogTest(DesktopTestCase):
                 with self.subTest(name, file=content is not None):
                     self.setUp()
                     if content is not None:
-                        self.write_settings(content)
+                        self.desk.write_settings(text=content)
                     with self.open_dialog() as proc:
                         self.probe("set", DELAY_BOX, "777")
                         close()
@@ -124,7 +120,8 @@ class ConfigDialogTest(DesktopTestCase):
                         self.assertEqual(self.read_settings(), content)
 
     def test_file_values_are_shown_and_ok_rewrites_just_the_two_lines(self):
-        self.write_settings(b"CharNumber = 5\r\nsomething else\r\nDelay = 300\r\nmore\r\n")
+        self.desk.write_settings(
+            text=b"CharNumber = 5\r\nsomething else\r\nDelay = 300\r\nmore\r\n")
         with self.open_dialog() as proc:
             shown = self.shown()
             self.assertEqual((shown["delay"], shown["count"]), ("300", "5"))
@@ -163,7 +160,7 @@ class ConfigDialogTest(DesktopTestCase):
         self.assertEqual(self.read_settings(), settings_bytes(20, 3))
 
     def test_arrows_step_by_one_and_stop_at_the_limits(self):
-        self.write_settings(settings_bytes(60, 2))
+        self.desk.write_settings(delay=60, birds=2)
         steps = [  # (box, direction, clicks, text afterwards)
             (DELAY_BOX, "down", 20, "50"),
             (DELAY_BOX, "up", 3, "53"),
@@ -187,7 +184,7 @@ class ConfigDialogTest(DesktopTestCase):
         content = settings_bytes(300, 5) + b"kept\r\n"
         locked = os.path.join(self.desk.dir, "locked folder")
         user_folder = os.path.dirname(self.user_copy)
-        user_name = "%s\\%s\\%s" % (self.desk.appdata_windows, USER_FOLDER, SETTINGS)
+        user_name = "%s\\%s\\%s" % (self.desk.appdata_windows, USER_FOLDER, SETTINGS_FILE)
         cases = [  # (name, folder, earlier file, APPDATA, what the message names)
             ("read-only file", self.desk.dir, content, False, "shared"),
             ("locked folder", locked, None, False, "shared"),
@@ -245,7 +242,7 @@ class ConfigDialogTest(DesktopTestCase):
                 self.assertEqual(contents(self.user_copy), settings_bytes(100, 0))
                 self.assertEqual(contents(path), earlier)
                 added = set(listing(self.desk.appdata)) - set(before)
-                self.assertEqual(added, {USER_FOLDER, os.path.join(USER_FOLDER, SETTINGS)})
+                self.assertEqual(added, {USER_FOLDER, os.path.join(USER_FOLDER, SETTINGS_FILE)})
                 # No birds: the copy's CharNumber 0 wins over the shared file's 5 (or the
                 # default 3).
                 self.assertFalse(self.full_screen_draws(folder), "the user's copy was not read")
@@ -271,14 +268,7 @@ class ConfigDialogTest(DesktopTestCase):
     def place_settings(self, folder, content):
         """Leaves folder with a settings file of content (None: none); returns its path."""
         os.makedirs(folder, exist_ok=True)
-        path = os.path.join(folder, SETTINGS)
-        if content is None:
-            with contextlib.suppress(FileNotFoundError):
-                os.remove(path)
-        else:
-            with open(path, "wb") as f:
-                f.write(content)
-        return path
+        return self.desk.write_settings(text=content, folder=folder)
 
     def full_screen_draws(self, folder):
         """Runs the saver full screen in folder for a few steps of its flock; whether it drew
@@ -359,7 +349,7 @@ class ConfigDialogTest(DesktopTestCase):
                 self.setUp()
                 if os.path.exists(log):
                     os.remove(log)
-                self.write_settings(settings_bytes(300, 5))
+                self.desk.write_settings(delay=300, birds=5)
                 self.desk.reg_add(overrides, "comctl32", order)
                 with self.open_dialog(scr=scr) as proc:
                     shown = self.shown()

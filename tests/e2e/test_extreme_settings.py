@@ -8,10 +8,9 @@ import shutil
 import time
 import unittest
 
-from quillet_wine import DesktopTestCase, wait_until
+from quillet_wine import SETTINGS_FILE, DesktopTestCase, wait_until
 from saver_watch import end_with_key, wait_full_screen_window
 
-SETTINGS = "quilet01.ini"
 ALIVE_SECONDS = 2.5
 
 
@@ -47,7 +46,7 @@ class ExtremeSettingsTest(DesktopTestCase):
         cls.desk.pattern_desktop()
 
     def place_settings(self, content):
-        path = os.path.join(self.desk.dir, SETTINGS)
+        path = os.path.join(self.desk.dir, SETTINGS_FILE)
         if os.path.isdir(path):
             shutil.rmtree(path)
         elif os.path.exists(path):
@@ -55,8 +54,7 @@ class ExtremeSettingsTest(DesktopTestCase):
         if content is None:
             os.mkdir(path)
         else:
-            with open(path, "wb") as f:
-                f.write(content)
+            self.desk.write_settings(text=content)
 
     def flock_visible(self):
         # Any bird breaks the pattern somewhere on a fine grid of sample points.

@@ -2,16 +2,13 @@
 no trails, the settings file's Delay and CharNumber, the input that ends a run and the input
 that does not, a second start while one runs, and a display scaled to 150 %."""
 
-import functools
-import os
 import re
 import statistics
-import subprocess
 import time
 import unittest
 
-from quillet_wine import (SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, Image, expected_pattern,
-                          wait_until)
+from quillet_wine import (SCREEN_HEIGHT, SCREEN_WIDTH, DesktopTestCase, differing_runs,
+                          pattern_picture, wait_until)
 from saver_watch import (HTCLIENT, PBT_APMRESUMEAUTOMATIC, PWR_CRITICALRESUME, SAVER_CLASS,
                          SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, WM_ACTIVATEAPP,
                          WM_ERASEBKGND, WM_PAINT, WM_POWER, WM_POWERBROADCAST, WM_SETCURSOR,
@@ -23,29 +20,8 @@ PATCH = 128  # a bird is drawn inside a patch one step wider than its 120 x 120 
 BIRD_SPAN = 111  # tail tip to beak in every frame of the artwork
 HOME = (500, 400)  # where the pointer rests when a run starts
 CELL = 4  # differing pixels a few apart join one blob, across holes in a silhouette
-QUIET = "Delay = 100000\nCharNumber = 1\n"  # no tick of its own while a test talks to it
+QUIET = {"delay": 100000, "birds": 1}  # no tick of its own while a test talks to it
 LOG_PIXELS = 144  # a display scaled to 150 %, as many laptops ship
-
-
-@functools.lru_cache(maxsize=None)
-def pattern_picture(width=SCREEN_WIDTH, height=SCREEN_HEIGHT, origin=(0, 0)):
-    """The pattern desktop's screen, made once for each size and origin, the Windows point at
-    the screenshot's 0,0 (left of or above 0,0 with several monitors)."""
-    left, top = origin
-    return Image.from_colours(width, height, lambda x, y: expected_pattern(x + left, y + top))
-
-
-def differing_runs(image, origin=(0, 0), desktop=None):
-    """(y, left, right) of the runs of pixels that are not the desktop's: the picture given,
-    else the pattern's with the origin as for pattern_picture."""
-    return image.differing_runs(desktop or pattern_picture(image.width, image.height, origin))
-
-
-def differing_pixels(image, origin=(0, 0), desktop=None):
-    """Every (x, y) whose colour is not the desktop's; as for differing_runs."""
-    for y, left, right in differing_runs(image, origin, desktop):
-        for x in range(left, right):
-            yield x, y
 
 
 def blobs(image, origin=(0, 0), desktop=None):
@@ -125,20 +101,15 @@ class FullScreenTest(DesktopTestCase):
 
     # -- helpers ------------------------------------------------------------------------
 
-    def start_saver(self, settings):
+    def start_saver(self, **settings):
         """Starts `/s`, traced, over the untouched pattern with the pointer at HOME and the
-        settings text (None: no settings file); returns the run once its window takes keys."""
+        settings given as to write_settings (none: no settings file); returns the run once
+        its window takes keys."""
         # A failed subtest may have left its run going.
         for earlier in self.runs:
             if self.desk.is_running(earlier):
                 end_with_key(self.desk, earlier)
-        path = os.path.join(self.desk.dir, "quilet01.ini")
-        if settings is None:
-            if os.path.exists(path):
-                os.remove(path)
-        else:
-            with open(path, "w", newline="\r\n") as f:
-                f.write(settings)
+        self.desk.write_settings(**settings)
         self.desk.mouse_move(*HOME)
         wait_until(lambda: self.desk.screenshot().same_as(self.desktop or pattern_picture()), 60,
                    0.3, "the whole pattern desktop on screen")
@@ -171,7 +142,7 @@ class FullScreenTest(DesktopTestCase):
     # -- scenarios ----------------------------------------------------------------------
 
     def test_bird_flies_over_the_frozen_desktop_without_trails(self):
-        proc = self.start_saver("Delay = 20\nCharNumber = 1\n")
+        proc = self.start_saver(delay=20, birds=1)
         first = self.wait_for_birds()[0]
         seen = {first}
         # Over a few hundred steps, any pixel a step forgot to restore would still differ from
@@ -186,13 +157,13 @@ class FullScreenTest(DesktopTestCase):
 
     def test_number_of_birds_follows_char_number(self):
         cases = [
-            ("no settings file", None, 3),
-            ("two", "CharNumber = 2\n", 2),
-            ("five", "Delay = 50\nCharNumber = 5\n", 5),
+            ("no settings file", {}, 3),
+            ("two", {"birds": 2}, 2),
+            ("five", {"delay": 50, "birds": 5}, 5),
         ]
         for name, settings, count in cases:
             with self.subTest(name):
-                proc = self.start_saver(settings)
+                proc = self.start_saver(**settings)
                 self.wait_for_birds()
                 # Birds that touch show as one blob, and a patch cuts pieces out of the
                 # birds it overlaps, so look at frames until one shows each bird whole and
@@ -213,7 +184,7 @@ class FullScreenTest(DesktopTestCase):
         # timer message may come late, but never early, and most come one period apart.
         for delay, count in ((1000, 6), (50, 40)):
             with self.subTest(delay=delay):
-                proc = self.start_saver("Delay = %d\nCharNumber = 1\n" % delay)
+                proc = self.start_saver(delay=delay, birds=1)
                 times = wait_steps(proc, count)
                 self.assertEqual(end_with_key(self.desk, proc), 0)
                 gaps = [round(b - a, 3) for a, b in zip(times, times[1:])]
@@ -222,7 +193,7 @@ class FullScreenTest(DesktopTestCase):
                 self.assertLessEqual(period, 1.5 * delay / 1000, gaps)
 
     def test_no_birds_shows_only_the_desktop(self):
-        proc = self.start_saver("CharNumber = 0\n")
+        proc = self.start_saver(birds=0)
         # The timer runs on with nothing to move.
         while len(steps(proc)) < 10:
             self.assertEqual(self.blobs(), [])
@@ -241,14 +212,14 @@ class FullScreenTest(DesktopTestCase):
         ]
         for name, act in cases:
             with self.subTest(name):
-                proc = self.start_saver("Delay = 100\n")
+                proc = self.start_saver(delay=100)
                 self.wait_for_birds()
                 act()
                 self.assertEqual(self.desk.wait_exit(proc, 30), 0)
                 self.assertIsNone(full_screen_window(self.desk))
 
     def test_small_moves_add_up_from_where_the_run_started(self):
-        proc = self.start_saver("Delay = 100\n")
+        proc = self.start_saver(delay=100)
         self.wait_for_birds()
         moves = len(handled(proc, "WM_MOUSEMOVE"))
         self.desk.mouse_move(HOME[0] + 3, HOME[1] + 1)
@@ -260,7 +231,7 @@ class FullScreenTest(DesktopTestCase):
         self.assertEqual(self.desk.wait_exit(proc, 30), 0)
 
     def test_second_start_wakes_the_running_saver_and_leaves(self):
-        first = self.start_saver("Delay = 100\n")
+        first = self.start_saver(delay=100)
         self.wait_for_birds()
         window = full_screen_window(self.desk)
         second = self.desk.start(self.desk.scr, "/s")
@@ -272,7 +243,7 @@ class FullScreenTest(DesktopTestCase):
         self.assertEqual(end_with_key(self.desk, first), 0)
 
     def test_largest_char_number_runs_a_capped_flock_and_closes(self):
-        proc = self.start_saver("CharNumber = 2147483647\n")
+        proc = self.start_saver(birds=2147483647)
         self.wait_for_birds(at_least=10)
         self.assertEqual(self.desk.crash_evidence(), [])
         self.desk.key("a")
@@ -281,7 +252,7 @@ class FullScreenTest(DesktopTestCase):
     # -- the window as the host keeps it ---------------------------------------------------
 
     def test_window_covers_the_screen_on_top_and_hides_the_cursor_again(self):
-        proc = self.start_saver(QUIET)
+        proc = self.start_saver(**QUIET)
         window = full_screen_window(self.desk)
         hwnd = window["hwnd"]
         self.assertEqual(window["rect"], (0, 0, SCREEN_WIDTH, SCREEN_HEIGHT))
@@ -302,7 +273,7 @@ class FullScreenTest(DesktopTestCase):
         self.assertEqual(end_with_key(self.desk, proc), 0)
 
     def test_title_task_switching_and_ticks_stay_with_the_saver(self):
-        proc = self.start_saver(QUIET)
+        proc = self.start_saver(**QUIET)
         hwnd = full_screen_window(self.desk)["hwnd"]
         kept = [  # each answered without the default window procedure, the run going on
             ("title change", WM_SETTEXT, 0, "text:Renamed", 0),
@@ -340,7 +311,7 @@ class FullScreenTest(DesktopTestCase):
         ]
         for name, act in cases:
             with self.subTest(name):
-                proc = self.start_saver("Delay = 100\n")
+                proc = self.start_saver(delay=100)
                 self.wait_for_birds()
                 act(full_screen_window(self.desk)["hwnd"])
                 self.assertEqual(self.desk.wait_exit(proc, 30), 0)
@@ -389,18 +360,18 @@ class ScaledDisplayTest(DesktopTestCase):
     with the manifest or without it; here this guards the saver's own sizes, and
     test_what_ships.py reads the manifest back."""
 
+    # FIXME: under Wine 8 this passes for a saver without the awareness too; only a Wine or a
+    # Windows that scales unaware programs would show a stretched window here.
     @classmethod
     def prepare_desktop(cls):
         desk = cls.desk
         desk.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", LOG_PIXELS, "REG_DWORD")
         # Programs take the scale of the session they start in: start the session again.
-        for step in ("-k", "-w", "-p"):
-            subprocess.run(["wineserver", step], env=desk.env, timeout=60, check=True)
+        desk.restart_wineserver()
         desk.pattern_desktop()
 
     def test_saver_covers_the_screen_at_its_scale_and_freezes_it_unscaled(self):
-        with open(os.path.join(self.desk.dir, "quilet01.ini"), "w") as f:
-            f.write("CharNumber = 1\n")
+        self.desk.write_settings(birds=1)
         self.desk.mouse_move(*HOME)
         proc = self.desk.start(self.desk.scr, "/s")
         self.addCleanup(lambda: self.desk.is_running(proc) and end_with_key(self.desk, proc))

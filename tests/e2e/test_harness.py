@@ -3,12 +3,10 @@ client areas through them, so a wrong answer here would mislead every one of the
 
 import unittest
 
-from quillet_wine import WineDesktop, expected_pattern
-
-PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
+from quillet_wine import BuildTestCase, ParentWindow, WineDesktop, expected_pattern
 
 
-class HarnessTest(unittest.TestCase):
+class HarnessTest(BuildTestCase):
     def test_pattern_desktop_fills_the_screen_with_the_computed_pattern(self):
         with WineDesktop() as desk:
             desk.pattern_desktop()
@@ -30,7 +28,7 @@ class HarnessTest(unittest.TestCase):
                     shot = desk.screenshot()
                     inside = [(left, top), (left + w - 1, top + h - 1)]
                     for x, y in inside:
-                        self.assertEqual(shot.pixel(x, y), PARENT_COLOUR, (x, y))
+                        self.assertEqual(shot.pixel(x, y), ParentWindow.COLOUR, (x, y))
                     parent.close()
                     self.assertEqual(desk.wait_exit(parent.process, 60), 0)
 

@@ -4,21 +4,22 @@ layout the full-screen run covers the whole virtual screen, shows every monitor 
 desktop, flies birds over all of them without trails and ends with a key; a preview in a
 parent window on the second monitor fills its parent and ends when the parent goes."""
 
-import os
 import unittest
 
-from quillet_wine import WineDesktop, expected_pattern, virtual_screen, wait_until
+from quillet_wine import (BuildTestCase, WineDesktop, differing_pixels, expected_pattern,
+                          virtual_screen, wait_until)
 from saver_watch import (end_with_key, full_screen_window, shown_preview, start_traced, steps,
                          wait_full_screen_keyboard)
-from test_fullscreen import differing_pixels
 
 # Windows rectangles (left, top, right, bottom), the primary first.
 LAYOUTS = [
     ("left of the primary", [(0, 0, 1024, 768), (-1024, 0, 0, 768)]),
     ("above a larger primary", [(0, 0, 1280, 1024), (128, -768, 1152, 0)]),
 ]
+# FIXME: a bird flies through the part of the bounding box no monitor shows (beside the upper
+# monitor) and is out of sight there for a while; nothing here checks that it comes back.
 BIRDS = 40
-FLOCK = "Delay = 10\nCharNumber = %d\n" % BIRDS  # 3 birds at the defaults may stay on one monitor
+FLOCK = {"delay": 10, "birds": BIRDS}  # 3 birds at the defaults may stay on one monitor
 BIRD_PIXELS = 120 * 120 * 3 // 10  # no frame of the artwork covers more of its square than this
 # Trails piling up over that many steps, or a background restored from the wrong place, differ
 # from the desktop far beyond what the birds cover. (Faint trails that other birds' patches wipe
@@ -34,7 +35,7 @@ def sample_points(monitor):
             (right - 3, bottom - 3), ((left + right) // 2, (top + bottom) // 2)]
 
 
-class MonitorsTest(unittest.TestCase):
+class MonitorsTest(BuildTestCase):
     def test_full_screen_and_preview_on_every_monitor(self):
         for name, monitors in LAYOUTS:
             with self.subTest(name), WineDesktop(monitors=monitors) as desk:
@@ -51,8 +52,7 @@ class MonitorsTest(unittest.TestCase):
         self.check_preview(desk, monitors[1])
 
     def check_full_screen(self, desk, monitors):
-        with open(os.path.join(desk.dir, "quilet01.ini"), "w", newline="\r\n") as f:
-            f.write(FLOCK)
+        desk.write_settings(**FLOCK)
         primary = monitors[0]
         desk.mouse_move(*desk.to_x(primary[2] // 2, primary[3] // 2))
         proc = start_traced(desk, "/s")

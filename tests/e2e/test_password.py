@@ -213,9 +213,8 @@ class PasswordTest(DesktopTestCase):
         # are taken off the queue, so of three, one is left when the verifier is asked.
         self.install("password.cpl", "password_verifier")
         self.answer(1)
-        settings = os.path.join(self.desk.dir, "quilet01.ini")
-        with open(settings, "w") as f:
-            f.write("Delay = 100000\n")  # no tick of the saver's own timer during the test
+        # No tick of the saver's own timer during the test.
+        settings = self.desk.write_settings(delay=100000)
         self.addCleanup(os.remove, settings)
         proc, window = self.start_full_screen()
         tick = (WM_TIMER, 1, 0)

@@ -9,12 +9,11 @@ such a child at all and is skipped when it cannot. (A refused preview is in test
 
 import unittest
 
-from quillet_wine import DesktopTestCase, wait_until
+from quillet_wine import DesktopTestCase, ParentWindow, wait_until
 from saver_watch import (KEY_A, MESSAGE_TRACE, SAVER_CLASS, WM_CONTEXTMENU, WM_HELP, WM_KEYDOWN,
-                         child_windows, handled, shown_preview)
+                         handled, shown_preview)
 
 PREVIEW_SIZE = (152, 112)
-PARENT_COLOUR = (70, 130, 100)  # parent_window.exe's background
 FOREIGN_CHILD_COLOUR = (250, 20, 200)  # foreign_child.exe's background
 
 
@@ -25,7 +24,7 @@ def client_box(parent):
 
 def share_of(image, box, colour):
     total = (box[2] - box[0]) * (box[3] - box[1])
-    return image.count(lambda x, y, p: p == colour, box) / total
+    return image.count_colour(colour, box) / total
 
 
 class PreviewTest(DesktopTestCase):
@@ -43,7 +42,7 @@ class PreviewTest(DesktopTestCase):
         return parent, preview
 
     def preview_of(self, parent):
-        found = [w for w in child_windows(self.desk, parent.hwnd) if w["cls"] == SAVER_CLASS]
+        found = [w for w in self.desk.child_windows(parent.hwnd) if w["cls"] == SAVER_CLASS]
         return found[0] if found else None
 
     def test_preview_fills_the_parent_ignores_input_and_ends_with_it(self):
@@ -100,14 +99,14 @@ class PreviewTest(DesktopTestCase):
         box = client_box(parent)
         first = wait_until(lambda: self.drawn(box), 30, what="the preview drawn")
         second = wait_until(lambda: self.changed(box, first), 30, what="birds moving")
-        self.assertLess(share_of(second, box, PARENT_COLOUR), 0.5)
+        self.assertLess(share_of(second, box, ParentWindow.COLOUR), 0.5)
 
     def foreign_children_show(self):
         """Whether a child window that another process draws appears on screen."""
         parent = self.desk.parent_window(*PREVIEW_SIZE, at=(100, 450))
         self.addCleanup(parent.close)
         self.desk.start(self.desk.helper("foreign_child.exe"), str(parent.hwnd), "20")
-        wait_until(lambda: child_windows(self.desk, parent.hwnd), 30, what="the foreign child")
+        wait_until(lambda: self.desk.child_windows(parent.hwnd), 30, what="the foreign child")
         box = client_box(parent)
         try:
             wait_until(lambda: share_of(self.desk.screenshot(), box, FOREIGN_CHILD_COLOUR) > 0.9,
@@ -120,11 +119,11 @@ class PreviewTest(DesktopTestCase):
 
     def drawn(self, box):
         image = self.desk.screenshot()
-        return image if share_of(image, box, PARENT_COLOUR) < 0.5 else None
+        return image if share_of(image, box, ParentWindow.COLOUR) < 0.5 else None
 
     def changed(self, box, before):
         image = self.desk.screenshot()
-        differs = image.count(lambda x, y, p: p != before.pixel(x, y), box)
+        differs = image.count_differing(before, box)
         return image if differs > 0 else None
 
 

@@ -8,7 +8,7 @@ make test runs a short soak; make soak runs the same scenario for QUILLET_SOAK_S
 import os
 import unittest
 
-from quillet_wine import WineDesktop
+from quillet_wine import BuildTestCase, WineDesktop
 from saver_watch import (end_with_key, fields, proc_probe, saver_pid, start_traced, steps,
                          wait_full_screen_window, wait_steps)
 
@@ -20,12 +20,11 @@ MEMORY_GROWTH_LIMIT = 10 * 1024 * 1024
 SLOWEST_STEPS_PER_SECOND = 5  # below this the run is stuck, not slow
 
 
-class SoakTest(unittest.TestCase):
+class SoakTest(BuildTestCase):
     def test_memory_and_gdi_objects_stay_flat_over_thousands_of_steps(self):
         with WineDesktop() as desk:
             desk.pattern_desktop()
-            with open(os.path.join(desk.dir, "quilet01.ini"), "wb") as f:
-                f.write(b"Delay = %d\r\nCharNumber = %d\r\n" % (DELAY_MS, BIRDS))
+            desk.write_settings(delay=DELAY_MS, birds=BIRDS)
             proc = start_traced(desk, "/s")
             wait_full_screen_window(desk, 60)
             pid = saver_pid(desk)

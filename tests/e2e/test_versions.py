@@ -21,8 +21,8 @@ import subprocess
 import sys
 import unittest
 
-from quillet_wine import DEFAULT_TIMEOUT, WineDesktop, build_bits, expected_pattern, \
-    kernel_runs_32bit, wait_until, windows_path
+from quillet_wine import (DEFAULT_TIMEOUT, SETTINGS_FILE, BuildTestCase, WineDesktop, build_bits,
+                          expected_pattern, kernel_runs_32bit, wait_until, windows_path)
 from saver_watch import SystemFile, end_with_key, shown_preview, wait_full_screen_window
 
 WINDOWS_95_FAMILY = ("win95", "win98", "winme")
@@ -41,7 +41,6 @@ NAMES = {"win95": "Windows 95", "win98": "Windows 98", "winme": "Windows Me",
 CHECKS = ("full screen", "dialog", "preview", "/a", "password")
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 PASSWORD_VALUE = "ScreenSaveUsePassword"
-SETTINGS = "quilet01.ini"
 
 
 class Skip(Exception):
@@ -121,8 +120,7 @@ class VersionChecks:
         return 0.5 < same / len(points) < 1
 
     def check_dialog(self, _):
-        with open(self.path(SETTINGS), "wb") as f:
-            f.write(b"Delay = 300\r\nCharNumber = 5\r\nextra line\r\n")
+        self.desk.write_settings(text=b"Delay = 300\r\nCharNumber = 5\r\nextra line\r\n")
         proc = self.desk.start(self.desk.scr)
         try:
             shown = dict(line.split("=", 1)
@@ -135,7 +133,7 @@ class VersionChecks:
             if self.desk.is_running(proc):
                 self.dialog_probe("press", "2")
         assert code == 0, "exit code %d after OK" % code
-        with open(self.path(SETTINGS), "rb") as f:
+        with open(self.path(SETTINGS_FILE), "rb") as f:
             written = f.read()
         assert written == b"Delay = 300\r\nCharNumber = 5\r\n", "OK wrote %r" % written
 
@@ -209,7 +207,7 @@ def check_build(versions):
     return results
 
 
-class VersionsTest(unittest.TestCase):
+class VersionsTest(BuildTestCase):
     def test_the_95_family_and_one_nt_version(self):
         results = check_build(SHORT_VERSIONS[build_bits()])
         print()
@@ -225,7 +223,8 @@ class VersionsTest(unittest.TestCase):
 
 def build_environment(bits, dist, build):
     return {"QUILLET_SCR": os.path.join(dist, "quillet.scr" if bits == 32 else "quillet64.scr"),
-            "QUILLET_WIN_HELPERS": os.path.join(build, "win%d" % bits, "tests", "win32"),
+            "QUILLET_WIN_HELPERS": os.path.join(build, "win%d" % bits, "tests",
+                                                "windows_helpers"),
             "QUILLET_BITS": str(bits)}
 
 

@@ -31,15 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
-    int32_t delay = kDefaultDelay;
-    int32_t birdCount = kDefaultBirdCount;
-    ReadSettingsFile(path, delay, birdCount);
+    SaverSettings read;
+    ReadSettingsFile(path, read);
 
-    WriteSettingsFile(path, delay, birdCount);
-    int32_t delayAgain = 0;
-    int32_t countAgain = 0;
-    ReadSettingsFile(path, delayAgain, countAgain);
-    if (delayAgain != delay || countAgain != birdCount) {
+    WriteSettingsFile(path, read);
+    SaverSettings again = {0, 0};
+    ReadSettingsFile(path, again);
+    if (again.delay != read.delay || again.birdCount != read.birdCount) {
         std::abort();
     }
     return 0;

@@ -1,7 +1,8 @@
 """Two builds of one commit give the same bytes. The saver is built again from a copy of the
 source in folders of other names, with the clock 500 days ahead and in another time zone, and
-both .scr files must equal the ones in dist byte for byte. Neither may hold a folder of the
-machine that built it, and the checksum the linker writes in the PE header must be right."""
+both .scr files, and the setup program made from them, must equal the ones in dist byte for
+byte. None may hold a folder of the machine that built it, and the checksum the linker writes
+in the PE header must be right."""
 
 import os
 import shutil
@@ -42,6 +43,19 @@ def rebuild(source, build, toolchain):
     return os.path.join(build, "quillet.scr")
 
 
+def rebuild_setup(source, build, scr32, scr64):
+    """The setup program from source and the rebuilt savers, under faketime: its name and
+    path."""
+    with open(os.path.join(build, "version.txt")) as f:
+        version = f.read().strip()
+    name = "quillet-%s-setup.exe" % version
+    out = os.path.join(build, "setup", name)
+    script = os.path.join(source, "tools", "release", "make_setup.sh")
+    subprocess.run(["faketime", "-f", "+500d", script, version, scr32, scr64, out],
+                   env=ELSEWHERE, check=True, stdout=subprocess.DEVNULL)
+    return name, out
+
+
 def pe_checksum(image):
     """The PE header's checksum of image: its 16-bit words summed with end-around carry,
     leaving out the checksum field itself, plus the file's length."""
@@ -66,11 +80,16 @@ class ReproducibleTest(unittest.TestCase):
         cls.source = os.path.join(cls.scratch, "another-clone")
         os.mkdir(cls.source)
         copy_source(cls.source)
-        cls.rebuilt = {}
+        cls.rebuilt, paths = {}, {}
         for folder, toolchain, name in BUILDS:
             build = os.path.join(cls.scratch, "other-" + folder)
-            with open(rebuild(cls.source, build, toolchain), "rb") as f:
+            paths[name] = rebuild(cls.source, build, toolchain)
+            with open(paths[name], "rb") as f:
                 cls.rebuilt[name] = f.read()
+        cls.setup, path = rebuild_setup(cls.source, os.path.join(cls.scratch, "other-win32"),
+                                        paths["quillet.scr"], paths["quillet64.scr"])
+        with open(path, "rb") as f:
+            cls.rebuilt[cls.setup] = f.read()
 
     @classmethod
     def tearDownClass(cls):
@@ -80,8 +99,8 @@ class ReproducibleTest(unittest.TestCase):
         with open(os.path.join(DIST, name), "rb") as f:
             return f.read()
 
-    def test_both_savers_come_out_byte_for_byte_the_same(self):
-        for _, _, name in BUILDS:
+    def test_both_savers_and_the_setup_come_out_byte_for_byte_the_same(self):
+        for name in self.rebuilt:
             with self.subTest(name=name):
                 shipped = self.shipped(name)
                 self.assertEqual(len(self.rebuilt[name]), len(shipped))
@@ -91,7 +110,7 @@ class ReproducibleTest(unittest.TestCase):
 
     def test_no_build_machine_folder_inside(self):
         folders = (SOURCE, self.scratch)
-        for _, _, name in BUILDS:
+        for name in self.rebuilt:
             for image in (self.shipped(name), self.rebuilt[name]):
                 for folder in folders:
                     for encoding in ("utf-8", "utf-16-le"):

@@ -2,28 +2,44 @@
 files as the loader finds them (pefile): artwork, dialog template, icon, description string
 and version, all in Japanese (language 1041), and the bird artwork the drawing relies on."""
 
+import io
 import os
+import re
 import struct
 import unittest
 
 import pefile
-from PIL import Image
+from PIL import BmpImagePlugin, ImageChops
 
 JAPANESE = 1041
 RT_BITMAP, RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = (
     2, 3, 5, 6, 14, 16, 24)
 CELL = 120
 BITMAPS = ["BIRD1", "BIRD2", "BIRD3", "BIRD4", "MASK1", "MASK2", "MASK3", "MASK4"]
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir,
+                         "resources")
+IDOK, IDCANCEL = 1, 2
+BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82  # the predefined classes' ordinals
+WS_TABSTOP, BS_DEFPUSHBUTTON = 0x00010000, 0x1
+
+
+def resource_ids():
+    """{name: number} of the identifiers the resource script and the code share."""
+    with open(os.path.join(RESOURCES, "resource.h")) as f:
+        return {name: int(value) for name, value in re.findall(r"#define (\w+) (\d+)", f.read())}
 
 
 def read_resources(path):
     """{(type, name): (language, data)} of every resource; a name given as text is the upper
-    case text the resource compiler stores."""
+    case text the resource compiler stores. The string table's strings, as pefile reads them,
+    are pe.strings: {number: text}, the empty ones left out."""
     pe = pefile.PE(path)
     found = {}
+    pe.strings = {}
     for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         for name in kind.directory.entries:
             key = str(name.name) if name.name is not None else name.id
+            pe.strings.update(getattr(name.directory, "strings", {}))
             for language in name.directory.entries:
                 entry = language.data.struct
                 data = pe.get_data(entry.OffsetToData, entry.Size)
@@ -62,21 +78,18 @@ def read_dialog(data):
 
 
 def read_dib(data):
-    """(header fields, palette, picture of palette indices) of a bitmap resource."""
-    size, width, height, planes, bits, compression = struct.unpack_from("<IiiHHI", data)
-    (used,) = struct.unpack_from("<I", data, 32)
-    entries = used or (1 << bits if bits <= 8 else 0)
-    # Palette entries are blue, green, red and a pad byte.
-    palette = [tuple(data[size + 4 * i:size + 4 * i + 3][::-1]) for i in range(entries)]
-    pixels = size + 4 * entries
+    """(header fields, palette, picture of palette indices) of a bitmap resource: the header
+    as stored, the rest as Pillow reads it."""
+    size, width, height, planes, bits, compression, _, _, _, used = struct.unpack_from(
+        "<IiiHHIIiiI", data)
+    entries = used or 1 << bits
     row_bytes = (width * bits + 31) // 32 * 4
-    raw = "P" if bits == 8 else "P;1"
-    # Rows are stored bottom-up: orientation -1.
-    picture = Image.frombuffer("P", (width, height), data[pixels:], "raw", raw, row_bytes, -1)
     header = {"size": size, "width": width, "height": height, "planes": planes, "bits": bits,
               "compression": compression, "entries": entries,
-              "length": pixels + row_bytes * height}
-    return header, palette, picture
+              "length": size + 4 * entries + row_bytes * abs(height)}
+    picture = BmpImagePlugin.DibImageFile(io.BytesIO(data))
+    rgb = picture.getpalette()[:3 * entries]
+    return header, [tuple(rgb[i:i + 3]) for i in range(0, len(rgb), 3)], picture
 
 
 WHITE = (255, 255, 255)
@@ -121,29 +134,28 @@ class ResourcesTest(BuiltSavers):
                 self.assertIn((RT_MANIFEST, 1), resources, "the manifest is id 1")
 
     def test_dialog_template(self):
-        button, edit, text = 0x80, 0x81, 0x82
-        header = (0x80C000C0, 0, 7, 0, 0, 139, 75, 0, 0, "QuilletSaver Config", 9,
-                  "\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF")
-        controls = [  # in tab order; the credit's text is checked apart
-            (0x50010001, 0, 82, 7, 50, 14, 1, button, "OK", 0),
-            (0x50010000, 0, 82, 24, 50, 14, 2, button, "Cancel", 0),
-            (0x50810000, 0, 7, 7, 30, 14, 1000, edit, "", 0),
-            (0x50810080, 0, 7, 30, 20, 14, 1001, edit, "", 0),
-            (0x50020000, 0, 37, 13, 41, 8, 0xFFFF, text, "(msec.) Delay", 0),
-            (0x50020000, 0, 33, 35, 27, 8, 0xFFFF, text, "Quillets", 0),
-            (0x50020000, 0, 78, 61, 54, 8, 0xFFFF, text, None, 0),
-        ]
+        # What the code and Windows 95 rely on: a standard (not extended) template under the
+        # shared id, the controls the code addresses by the shared ids with the classes it
+        # treats them as, OK the default button, every control reachable by Tab and inside
+        # the dialog, and texts a system without the Japanese face still shows.
+        ids = resource_ids()
+        addressed = {IDOK: BUTTON, IDCANCEL: BUTTON, ids["IDC_DELAY"]: EDIT,
+                     ids["IDC_BIRD_COUNT"]: EDIT}
         for name, _, resources in self.each_saver():
             with self.subTest(name):
-                data = self.only(resources, RT_DIALOG, 2003)
+                data = self.only(resources, RT_DIALOG, ids["IDD_CONFIG"])
                 self.assertNotEqual(data[:4], b"\x01\x00\xff\xff", "an extended template")
-                found_header, found = read_dialog(data)
-                self.assertEqual(found_header, header)
-                credit = found[-1][8]
-                found[-1] = found[-1][:8] + (None,) + found[-1][9:]
-                self.assertEqual(found, controls)
-                self.assertTrue(credit and all(" " <= ch <= "~" for ch in credit),
-                                "the credit should be plain ASCII: %r" % credit)
+                header, controls = read_dialog(data)
+                width, height = header[5:7]
+                self.assertEqual({c[6]: c[7] for c in controls if c[6] != 0xFFFF}, addressed)
+                for style, _, x, y, cx, cy, number, cls, text, _ in controls:
+                    with self.subTest(control=text or number):
+                        self.assertTrue(0 <= x and 0 <= y and x + cx <= width
+                                        and y + cy <= height, (x, y, cx, cy, width, height))
+                        self.assertTrue(cls == STATIC or style & WS_TABSTOP)
+                        self.assertTrue(all(" " <= ch <= "~" for ch in text), text)
+                        self.assertEqual(bool(style & BS_DEFPUSHBUTTON) and cls == BUTTON,
+                                         number == IDOK)
 
     def test_icon_group_has_a_32_and_a_16_pixel_image_of_16_colours(self):
         for name, _, resources in self.each_saver():
@@ -162,18 +174,11 @@ class ResourcesTest(BuiltSavers):
                     rows = size * ((size * 4 + 31) // 32 * 4 + (size + 31) // 32 * 4)
                     self.assertEqual(len(image), 40 + 16 * 4 + rows)
 
-    def test_string_one_is_the_description(self):
-        # Strings are stored sixteen to a block; block 1 holds strings 0..15, each a length
-        # and that many UTF-16 units.
-        for name, _, resources in self.each_saver():
+    def test_the_description_is_the_only_string(self):
+        number = resource_ids()["IDS_DESCRIPTION"]
+        for name, pe, _ in self.each_saver():
             with self.subTest(name):
-                block = self.only(resources, RT_STRING, 1)
-                strings, at = [], 0
-                for _ in range(2):
-                    (length,) = struct.unpack_from("<H", block, at)
-                    strings.append(block[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
-                    at += 2 + 2 * length
-                self.assertEqual(strings, ["", "Quillet Screen Saver Vol.1"])
+                self.assertEqual(pe.strings, {number: "Quillet Screen Saver Vol.1"})
 
     def test_version_info_carries_the_project_version(self):
         # The Windows builds compile project()'s version into the resources.
@@ -227,9 +232,9 @@ class ArtworkTest(BuiltSavers):
                     _, palette, frame = read_dib(self.only(resources, RT_BITMAP, "BIRD%d" % n))
                     white = frame.point([255 if colour == WHITE else 0 for colour in palette], "L")
                     opaque = self.silhouette(resources, n)
-                    # Wherever the two agree, a pixel is both white and opaque, or neither.
-                    agree = [w == o for w, o in zip(white.tobytes(), opaque.tobytes())]
-                    self.assertEqual(agree.count(True), 0, "frame %d" % n)
+                    # Where the two agree, a pixel is both white and opaque, or neither.
+                    self.assertEqual(ImageChops.difference(white, opaque).getextrema(),
+                                     (255, 255), "frame %d" % n)
 
     def extent(self, resources, n):
         """(left, top, right, bottom, area) of frame n's silhouette; right and bottom
@@ -260,11 +265,10 @@ class ArtworkTest(BuiltSavers):
 
     def test_bitmaps_are_the_committed_files(self):
         # The program carries the committed files without their 14-byte file header.
-        folder = os.path.join(os.path.dirname(__file__), os.pardir, os.pardir, "resources")
         for name, _, resources in self.each_saver():
             with self.subTest(name):
                 for name in BITMAPS:
-                    with open(os.path.join(folder, name.lower() + ".bmp"), "rb") as f:
+                    with open(os.path.join(RESOURCES, name.lower() + ".bmp"), "rb") as f:
                         committed = f.read()
                     self.assertGreater(len(committed), 14)
                     self.assertEqual(self.only(resources, RT_BITMAP, name), committed[14:], name)

@@ -1,5 +1,6 @@
 """The release packer: Windows line ends whatever the source's, one package per dist folder,
-and the same bytes whatever the files' times and the machine's time zone."""
+the same bytes whatever the files' times and the machine's time zone, and a failed step that
+leaves the previous package and sums as they were."""
 
 import os
 import tempfile
@@ -27,28 +28,55 @@ class WindowsTextTest(unittest.TestCase):
 
 
 def write_inputs(dist):
-    """Two stand-in savers and a README source in dist; the README's path."""
-    for name, data in (("quillet.scr", b"MZ32"), ("quillet64.scr", b"MZ64")):
+    """Two stand-in savers, a README source and a licence in dist; the last two's paths."""
+    for name, data in (("quillet.scr", b"MZ32"), ("quillet64.scr", b"MZ64"),
+                       ("README.src", b"Quillet\nVersion @VERSION@\n"), ("LICENSE", b"MIT\n")):
         with open(os.path.join(dist, name), "wb") as f:
             f.write(data)
-    readme = os.path.join(dist, "README.src")
-    with open(readme, "w") as f:
-        f.write("Quillet\nVersion @VERSION@\n")
-    return readme
+    return os.path.join(dist, "README.src"), os.path.join(dist, "LICENSE")
+
+
+def folder_bytes(dist):
+    """Every file of dist by name, with its bytes."""
+    found = {}
+    for name in os.listdir(dist):
+        with open(os.path.join(dist, name), "rb") as f:
+            found[name] = f.read()
+    return found
 
 
 class MakeZipTest(unittest.TestCase):
     def test_one_package_with_the_version_and_the_files(self):
         with tempfile.TemporaryDirectory() as dist:
-            readme = write_inputs(dist)
-            make_zip.make_zip(dist, "0.9.0", readme)
-            path = make_zip.make_zip(dist, "1.2.3", readme)
+            texts = write_inputs(dist)
+            make_zip.make_zip(dist, "0.9.0", *texts)
+            path = make_zip.make_zip(dist, "1.2.3", *texts)
             zips = sorted(n for n in os.listdir(dist) if n.endswith((".zip", ".part")))
             self.assertEqual(zips, ["quillet-1.2.3.zip"])
             with zipfile.ZipFile(path) as archive:
                 self.assertEqual(archive.read("quillet.scr"), b"MZ32")
                 self.assertEqual(archive.read("quillet64.scr"), b"MZ64")
                 self.assertEqual(archive.read("README.txt"), b"Quillet\r\nVersion 1.2.3\r\n")
+                self.assertEqual(archive.read("LICENSE.txt"), b"MIT\r\n")
+
+    def test_a_failed_step_leaves_the_previous_release_as_it_was(self):
+        # The new version's package without its 64-bit saver; the sums without the setup.
+        steps = [
+            ("quillet64.scr", lambda dist, texts: make_zip.make_zip(dist, "1.2.4", *texts)),
+            ("quillet-1.2.3-setup.exe", lambda dist, texts: make_zip.write_sums(
+                dist, ("quillet-1.2.3.zip", "quillet-1.2.3-setup.exe"))),
+        ]
+        for missing, step in steps:
+            with self.subTest(missing=missing), tempfile.TemporaryDirectory() as dist:
+                texts = write_inputs(dist)
+                make_zip.make_zip(dist, "1.2.3", *texts)
+                make_zip.write_sums(dist, make_zip.MEMBERS + ("quillet-1.2.3.zip",))
+                if os.path.exists(os.path.join(dist, missing)):
+                    os.remove(os.path.join(dist, missing))
+                before = folder_bytes(dist)
+                with self.assertRaises(OSError):
+                    step(dist, texts)
+                self.assertEqual(folder_bytes(dist), before)
 
     def test_same_bytes_in_another_time_zone_with_other_file_times(self):
         packages, zone_before = [], os.environ.get("TZ")
@@ -57,10 +85,10 @@ class MakeZipTest(unittest.TestCase):
                 os.environ["TZ"] = zone
                 time.tzset()
                 with tempfile.TemporaryDirectory() as dist:
-                    readme = write_inputs(dist)
+                    texts = write_inputs(dist)
                     for name in os.listdir(dist):
                         os.utime(os.path.join(dist, name), (mtime, mtime))
-                    path = make_zip.make_zip(dist, "1.2.3", readme, date=1234567890)
+                    path = make_zip.make_zip(dist, "1.2.3", *texts, date=1234567890)
                     with open(path, "rb") as f:
                         packages.append(f.read())
                     with zipfile.ZipFile(path) as archive:

@@ -47,7 +47,7 @@ const ClosingCalls kFakeCalls = {
         if (gRec->duringPrompt) {
             gRec->duringPrompt();
         }
-        return DefSaverProcWith(*gRec->state, kFakeCalls, window, msg::kApp, 0, 0);
+        return DefSaverProcWith(*gRec->state, kFakeCalls, window, msg::kPasswordRequest, 0, 0);
     },
     [](ProcAddress, WindowHandle) { return gRec->verifierAnswer; },
 };
@@ -284,14 +284,14 @@ TEST_F(ClosingRules, NestedMessagesDuringThePromptPostNothing) {
 TEST_F(ClosingRules, PasswordRequestAnswers) {
     state.verifierEntry = kVerifier;
     rec.verifierAnswer = 5;
-    EXPECT_EQ(Send(msg::kApp), kDefaultResult);  // outside the Windows 95 family
+    EXPECT_EQ(Send(msg::kPasswordRequest), kDefaultResult);  // outside the Windows 95 family
 
     state.isWin9x = 1;
-    EXPECT_EQ(Send(msg::kApp), 5);
+    EXPECT_EQ(Send(msg::kPasswordRequest), 5);
     state.verifierEntry = nullptr;
-    EXPECT_EQ(Send(msg::kApp), 1);
+    EXPECT_EQ(Send(msg::kPasswordRequest), 1);
     state.previewMode = 1;
-    EXPECT_EQ(Send(msg::kApp), kDefaultResult);
+    EXPECT_EQ(Send(msg::kPasswordRequest), kDefaultResult);
 }
 
 TEST_F(ClosingRules, AutoPlayAsksToCloseInEveryState) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "saver/artwork.h"
 #include "saver/flock.h"
 
 namespace {

@@ -111,18 +111,23 @@ TEST(Flock, BirdTouchingNobodyKeepsItsCourse) {
     EXPECT_EQ(birds[1].stepY, 4);
 }
 
+// Whatever the monitors' layout, the picture is the screen behind the window: the full-screen
+// window's is the whole clip box it covers, and a preview's block lies on the primary monitor.
 TEST(Flock, PictureStartsWhereTheFullScreenWindowDoes) {
-    // Clip boxes of the screen as Windows reports them: one monitor, a second one to the left,
-    // above, or left and above the primary one.
-    const HostPoint corners[] = {{0, 0}, {-1920, 0}, {0, -1080}, {-1280, -1024}, {-3840, 200}};
-    for (const HostPoint& corner : corners) {
-        HostPoint fullScreen = CaptureOrigin(false, corner);
-        EXPECT_EQ(fullScreen.x, corner.x) << corner.x << "," << corner.y;
-        EXPECT_EQ(fullScreen.y, corner.y) << corner.x << "," << corner.y;
-        // A preview keeps the screen's top-left block, wherever the monitors are.
-        HostPoint preview = CaptureOrigin(true, corner);
-        EXPECT_EQ(preview.x, 0) << corner.x << "," << corner.y;
-        EXPECT_EQ(preview.y, 0) << corner.x << "," << corner.y;
+    // Clip boxes around a 1024 x 768 primary monitor: alone, with a second monitor left of it,
+    // above it, left of and above it, and a wider one above, beside which no monitor shows.
+    const PixelRect boxes[] = {{0, 0, 1024, 768},
+                               {-1920, 0, 1024, 1080},
+                               {0, -1080, 1920, 768},
+                               {-1280, -1024, 1024, 768},
+                               {0, -1024, 1280, 768}};
+    for (const PixelRect& box : boxes) {
+        HostPoint full = PictureOrigin(false, {box.left, box.top});
+        EXPECT_TRUE(full.x == box.left && full.y == box.top) << box.left << "," << box.top;
+        HostPoint preview = PictureOrigin(true, {box.left, box.top});
+        EXPECT_TRUE(preview.x >= 0 && preview.y >= 0 && preview.x + 152 <= 1024 &&
+                    preview.y + 112 <= 768)
+            << box.left << "," << box.top;
     }
 }
 

@@ -68,10 +68,9 @@ class SettingsFile : public ::testing::Test {
     }
     // Reads the file starting from the defaults, as both callers do.
     std::pair<int32_t, int32_t> Read() {
-        int32_t delay = kDefaultDelay;
-        int32_t birdCount = kDefaultBirdCount;
-        ReadSettingsFile(path_.c_str(), delay, birdCount);
-        return {delay, birdCount};
+        SaverSettings settings;
+        ReadSettingsFile(path_.c_str(), settings);
+        return {settings.delay, settings.birdCount};
     }
 
     std::string dir_;
@@ -144,17 +143,16 @@ TEST_F(SettingsFile, LineLengthLimit) {
 }
 
 TEST_F(SettingsFile, MissingOrUnreadableFileKeepsTheCallersValues) {
-    int32_t delay = 123;
-    int32_t birdCount = 4;
-    ReadSettingsFile(path_.c_str(), delay, birdCount);  // no such file
-    EXPECT_EQ(delay, 123);
-    EXPECT_EQ(birdCount, 4);
+    SaverSettings settings = {123, 4};
+    ReadSettingsFile(path_.c_str(), settings);  // no such file
+    EXPECT_EQ(settings.delay, 123);
+    EXPECT_EQ(settings.birdCount, 4);
 
     // A directory in the file's place reads as nothing.
     ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
-    ReadSettingsFile(path_.c_str(), delay, birdCount);
-    EXPECT_EQ(delay, 123);
-    EXPECT_EQ(birdCount, 4);
+    ReadSettingsFile(path_.c_str(), settings);
+    EXPECT_EQ(settings.delay, 123);
+    EXPECT_EQ(settings.birdCount, 4);
 }
 
 TEST_F(SettingsFile, WrittenFormByteForByte) {
@@ -169,18 +167,18 @@ TEST_F(SettingsFile, WrittenFormByteForByte) {
         {2147483647, -2147483647 - 1, "Delay = 2147483647\r\nCharNumber = -2147483648\r\n"},
     };
     for (const Case& c : cases) {
-        EXPECT_TRUE(WriteSettingsFile(path_.c_str(), c.delay, c.birdCount));
+        EXPECT_TRUE(WriteSettingsFile(path_.c_str(), {c.delay, c.birdCount}));
         EXPECT_EQ(Contents(), c.bytes);
     }
-    WriteSettingsFile(path_.c_str(), 200, 3);
+    WriteSettingsFile(path_.c_str(), {200, 3});
     EXPECT_EQ(Contents().size(), 29u);
-    WriteSettingsFile(path_.c_str(), 1000, 10);
+    WriteSettingsFile(path_.c_str(), {1000, 10});
     EXPECT_EQ(Contents().size(), 31u);
 }
 
 TEST_F(SettingsFile, SavingReplacesTheWholeFile) {
     Write("Delay = 300\r\nCharNumber = 5\r\nExtra = 1\r\nmore text\r\n");
-    WriteSettingsFile(path_.c_str(), 300, 5);
+    WriteSettingsFile(path_.c_str(), {300, 5});
     EXPECT_EQ(Contents(), "Delay = 300\r\nCharNumber = 5\r\n");
 }
 
@@ -191,7 +189,7 @@ TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
     AsUnprivilegedUser([this] {
         SaveFailure failure;
         // A refused write reported as done is the fault this case is about.
-        if (WriteSettingsFile(path_.c_str(), 1, 1, &failure) || failure.systemError != EACCES ||
+        if (WriteSettingsFile(path_.c_str(), {1, 1}, &failure) || failure.systemError != EACCES ||
             failure.file != path_) {
             _exit(3);
         }
@@ -203,7 +201,7 @@ TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
     std::remove(path_.c_str());
     ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
     SaveFailure failure;
-    EXPECT_FALSE(WriteSettingsFile(path_.c_str(), 1, 1, &failure));
+    EXPECT_FALSE(WriteSettingsFile(path_.c_str(), {1, 1}, &failure));
     EXPECT_EQ(failure.systemError, EISDIR);
     struct stat info;
     ASSERT_EQ(stat(path_.c_str(), &info), 0);
@@ -252,7 +250,7 @@ TEST_F(SettingsFile, AWriteThatStopsPartWayLeavesTheFileAsItWas) {
         bool saved;
         {
             FileSizeLimit limit(c.limit);
-            saved = WriteSettingsFile(path_.c_str(), c.delay, c.birdCount, &failure);
+            saved = WriteSettingsFile(path_.c_str(), {c.delay, c.birdCount}, &failure);
         }
         EXPECT_FALSE(saved) << c.earlier;
         EXPECT_EQ(failure.systemError, EFBIG) << c.earlier;
@@ -318,7 +316,7 @@ struct FakeDisk {
 };
 FakeDisk* gDisk = nullptr;
 
-bool FakeWrite(const char* path, int32_t, int32_t, SaveFailure* failure) {
+bool FakeWrite(const char* path, const SaverSettings&, SaveFailure* failure) {
     bool shared = std::string(path) == kSettingsFileName;
     gDisk->written.push_back(shared ? "shared" : "user");
     int error = shared ? gDisk->sharedError : gDisk->userError;
@@ -365,7 +363,7 @@ TEST(SettingsPlaces, ASaveFallsBackToTheUserCopyOnlyWhenRefusedForLackOfPermissi
         SettingsPlaces places = FindSettingsPlaces(c.appData ? kAppData : nullptr);
         places.userFileExists = c.copyExists;
         SaveFailure failure;
-        bool saved = SaveSettingsTo(places, 700, 0, {FakeWrite, FakeMakeFolder}, &failure);
+        bool saved = SaveSettingsTo(places, {700, 0}, {FakeWrite, FakeMakeFolder}, &failure);
         std::string row = std::string(c.appData ? "APPDATA" : "no APPDATA") +
                           (c.copyExists ? ", copy" : ", no copy") + ", shared " +
                           std::to_string(c.sharedError) + ", user " + std::to_string(c.userError);
@@ -389,16 +387,14 @@ TEST_F(SettingsFile, RoundTrips) {
     std::mt19937 generator(20261208);
     std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
     for (int i = 0; i < 500; ++i) {
-        int32_t delay = i < 3 ? INT32_MIN + i : any(generator);
-        int32_t birdCount = any(generator);
-        WriteSettingsFile(path_.c_str(), delay, birdCount);
+        SaverSettings written = {i < 3 ? INT32_MIN + i : any(generator), any(generator)};
+        WriteSettingsFile(path_.c_str(), written);
         std::string first = Contents();
-        int32_t readDelay = 0;
-        int32_t readCount = 0;
-        ReadSettingsFile(path_.c_str(), readDelay, readCount);
-        ASSERT_EQ(readDelay, delay);
-        ASSERT_EQ(readCount, birdCount);
-        WriteSettingsFile(path_.c_str(), readDelay, readCount);
+        SaverSettings read = {0, 0};
+        ReadSettingsFile(path_.c_str(), read);
+        ASSERT_EQ(read.delay, written.delay);
+        ASSERT_EQ(read.birdCount, written.birdCount);
+        WriteSettingsFile(path_.c_str(), read);
         ASSERT_EQ(Contents(), first);
     }
 }

@@ -78,7 +78,7 @@ const FilterCase kCases[] = {
     // Everything else goes to the saver, whatever the state.
     {kFullScreen, msg::kClose, 0, HostFilter::PassOn},
     {kClosing, msg::kClose, 0, HostFilter::PassOn},
-    {kClosing, msg::kApp, 0, HostFilter::PassOn},
+    {kClosing, msg::kPasswordRequest, 0, HostFilter::PassOn},
     {kFullScreen, msg::kSetCursor, 0, HostFilter::PassOn},
     {kFullScreen, msg::kEraseBkgnd, 0, HostFilter::PassOn},
     {kClosing, msg::kNcDestroy, 0, HostFilter::PassOn},

@@ -26,6 +26,7 @@ import argparse
 import collections
 import os
 import select
+import subprocess
 import sys
 import time
 
@@ -79,16 +80,6 @@ def shows_birds(frame, baseline, birds, patch):
     return 0 < len(widths) <= birds * patch and max(widths.values()) <= birds * patch
 
 
-def write_settings(desk, delay=None, birds=None):
-    path = os.path.join(desk.dir, "quilet01.ini")
-    if delay is None:
-        if os.path.exists(path):
-            os.remove(path)
-        return
-    with open(path, "wb") as f:
-        f.write(b"Delay = %d\r\nCharNumber = %d\r\n" % (delay, birds))
-
-
 class Bench:
     def __init__(self, desk):
         self.desk = desk
@@ -139,9 +130,9 @@ class Bench:
         """Start-up to the first birds on screen and exit, at the defaults or with `birds`
         birds and the default Delay."""
         if birds is None:
-            write_settings(self.desk)
+            self.desk.write_settings()  # no file: the defaults
         else:
-            write_settings(self.desk, DEFAULT_DELAY, birds)
+            self.desk.write_settings(delay=DEFAULT_DELAY, birds=birds)
         self._wait_for_pattern()
         started = time.monotonic()
         proc = self.desk.start_plain(build.scr, "/s")
@@ -169,7 +160,10 @@ class Bench:
 
     def _start_flock(self, build, program, birds, delay, trace):
         if program == "saver":
-            write_settings(self.desk, delay, birds)
+            if delay is None:
+                self.desk.write_settings()  # no file: the defaults
+            else:
+                self.desk.write_settings(delay=delay, birds=birds)
             exe, args = build.scr, ["/s"]
         else:
             exe, args = build.reference, [str(birds), str(delay)]
@@ -249,7 +243,8 @@ def parse_args(argv):
     parser.add_argument("--scr64", required=True, help="quillet64.scr, the 64-bit build")
     parser.add_argument("--reference32", required=True, help="blit_reference.exe (32-bit)")
     parser.add_argument("--reference64", required=True, help="blit_reference.exe (64-bit)")
-    parser.add_argument("--helpers", required=True, help="folder of pattern_desktop.exe")
+    parser.add_argument("--helpers", required=True,
+                        help="folder of the 64-bit Windows helper programs (pattern_desktop.exe)")
     parser.add_argument("--prefix", required=True, help="Wine prefix, made when missing or stale")
     parser.add_argument("--out", required=True, help="Markdown file for the table")
     parser.add_argument("--only", choices=WIDTHS, help="measure one build (a quick look)")
@@ -261,19 +256,21 @@ def parse_args(argv):
     return parser.parse_args(argv)
 
 
-def builds_to_run(args, runs_32bit):
+def builds_to_run(args, runs_32bit, why):
     builds = [Build("32-bit", os.path.abspath(args.scr32), os.path.abspath(args.reference32)),
               Build("64-bit", os.path.abspath(args.scr64), os.path.abspath(args.reference64))]
     if not runs_32bit:
-        print("this machine does not run 32-bit programs: the 32-bit column stays empty",
-              flush=True)
+        print("%s: the 32-bit column stays empty" % why, flush=True)
         builds = builds[1:]
     return [b for b in builds if args.only in (None, b.width)]
 
 
 def run(args):
-    runs_32bit = quillet_wine.kernel_runs_32bit()
-    builds = builds_to_run(args, runs_32bit)
+    # A probe that could not tell (status 2) counts as no; its -v line says which and why.
+    probe = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir,
+                                         "runs-32bit.sh"), "-v"], capture_output=True, text=True)
+    runs_32bit = probe.returncode == 0
+    builds = builds_to_run(args, runs_32bit, probe.stderr.strip())
     if not builds:
         raise RuntimeError("no build to measure on this machine")
     os.environ["QUILLET_WIN_HELPERS"] = os.path.abspath(args.helpers)

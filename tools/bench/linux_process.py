@@ -1,11 +1,12 @@
 """What the benchmark reads about a Windows program's Linux process from /proc: which process
 runs it, its CPU time and its peak memory.
 
-`wine prog` does not always become the program itself. With the 32-bit Wine installed, `wine`
-is the 32-bit loader: a 32-bit program runs in the launcher's own process, but for a 64-bit
-one the launcher turns into start.exe, which starts the program as a second Linux process and
-waits for it. So the program's process is looked up by its name among the processes of the
-launcher's session (the launcher is started in a session of its own)."""
+The harness starts a 64-bit program through Wine's 64-bit loader and a 32-bit one through
+`wine`, so each runs in its launcher's own process; but a loader handed a program of the other
+width (with the 32-bit Wine installed, `wine` given a 64-bit program turns into start.exe)
+starts it as a second Linux process and waits for it. So the program's process is looked up by
+its name among the processes of the launcher's session (the launcher is started in a session
+of its own)."""
 
 import os
 

@@ -137,9 +137,9 @@ def table(results, args, poll_ms, machine):
                             [("%d bytes" % size32, size32 <= 200 * 1024),
                              ("%d bytes" % size64, None)]))
     lines += ["", "CPU time: utime + stime of the program's Linux process in /proc/<pid>/stat, "
-              "found by its name among the processes its `wine` launcher started (with the "
-              "32-bit Wine installed, `wine` starts a 64-bit program through a 32-bit "
-              "start.exe, so the 64-bit start-up includes that extra process). Steps: "
+              "found by its name among the processes its launcher started (a 64-bit program "
+              "is started through Wine's 64-bit loader, a 32-bit one through `wine`, and each "
+              "runs in its launcher's own process). Steps: "
               "counted from outside in Wine's message trace (one WM_TIMER dispatch per step; "
               "saver and reference both traced). Reference: tools/bench/blit_reference.cpp, "
               "built for the same width: the drawing users had before the flock was composed "
