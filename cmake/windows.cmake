@@ -20,8 +20,8 @@ set(QUILLET_WIN_LINK_OPTIONS
 # stays for what the compiler calls on its own: 64-bit division on the 32-bit build and the
 # stack probe of large frames. Nothing runs static constructors any more; the function-local
 # statics need no guard, since the saver has one thread.
-set(QUILLET_PRODUCT_COMPILE_OPTIONS -fno-threadsafe-statics -D__USE_MINGW_ANSI_STDIO=0 -include stdio.h)
-set(QUILLET_PRODUCT_LINK_OPTIONS -nostartfiles -static -static-libgcc -mwindows -s -Wl,--no-insert-timestamp
+set(QUILLET_PRODUCT_COMPILE_OPTIONS -fno-threadsafe-statics)
+set(QUILLET_PRODUCT_LINK_OPTIONS -nostartfiles -nodefaultlibs -mwindows -s -Wl,--no-insert-timestamp
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
 # The compiler would turn the loops of memcpy, memmove, memset and strlen back into calls to them.
