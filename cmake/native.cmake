@@ -17,6 +17,9 @@ set(QUILLET_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH "i686 MinGW b
 set(QUILLET_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "x86_64 MinGW build folder")
 set(QUILLET_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH "folder holding quillet.scr")
 
+# The settings file's calls made with POSIX ones, answering in the system's error codes as the
+# Windows build's KERNEL32 calls do.
+list(APPEND QUILLET_CORE_SOURCES saver/settings_disk_posix.cpp)
 add_library(quillet_core STATIC ${QUILLET_CORE_SOURCES})
 target_include_directories(quillet_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(quillet_core PRIVATE -Wall -Wextra)

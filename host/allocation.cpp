@@ -1,9 +1,9 @@
-// The program's own allocation operators over the C runtime's malloc and free. The library's
-// versions report failure by throwing, which drags the whole C++ exception and name-demangling
-// machinery into a program built without exceptions and more than doubles the .scr's size.
+// The program's own allocation operators over the process heap, which every Windows version
+// has, so no C runtime library is needed. The C++ library's versions report failure by
+// throwing, which drags the whole exception and name-demangling machinery into a program built
+// without exceptions and more than doubles the .scr's size.
 #include <windows.h>
 
-#include <cstdlib>
 #include <new>
 
 namespace {
@@ -12,11 +12,18 @@ namespace {
 // fault: the run mode's guard handles it and the process ends with STATUS_NO_MEMORY.
 [[noreturn]] void FailAllocation() {
     RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
-    std::abort();
+    ExitProcess(STATUS_NO_MEMORY);  // not reached: the exception cannot be continued
 }
 
+// Every request gets a block of its own, even one of no bytes.
 void* Allocate(std::size_t size) {
-    return std::malloc(size ? size : 1);
+    return HeapAlloc(GetProcessHeap(), 0, size ? size : 1);
+}
+
+void Release(void* block) {
+    if (block != nullptr) {
+        HeapFree(GetProcessHeap(), 0, block);
+    }
 }
 
 void* AllocateOrFail(std::size_t size) {
@@ -46,20 +53,24 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 void operator delete(void* block) noexcept {
-    std::free(block);
+    Release(block);
 }
 
 void operator delete[](void* block) noexcept {
-    std::free(block);
+    Release(block);
 }
 
 void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
+    Release(block);
 }
 
 void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
+    Release(block);
 }
+
+// The library's marker object for the allocations that answer null instead of failing: empty,
+// so nothing needs to construct it.
+const std::nothrow_t std::nothrow{};
 
 // The containers call these on a length or size they cannot hold. The flock is capped far
 // below that, but the library's versions would link the exception machinery back in.

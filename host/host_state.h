@@ -26,6 +26,7 @@ struct HostState {
     uint32_t lastPromptTick = kNoPromptYet;  // when the last prompt ended
     ModuleHandle verifierModule = nullptr;
     ProcAddress verifierEntry = nullptr;  // set only while verifierModule is set
+    uint32_t randomState = 1;             // the pseudo-random sequence's (host/random.h)
 };
 
 extern HostState gHostState;

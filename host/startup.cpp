@@ -95,8 +95,3 @@ void HostStartup() {
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
     ExitProcess(static_cast<UINT>(HostMain(GetModuleHandleA(nullptr), nullptr, args, show)));
 }
-
-// The run-time library's conventional entry; everything is derived again from the process.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    HostStartup();
-}

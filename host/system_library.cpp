@@ -4,17 +4,16 @@
 // name to run inside the saver (a downloaded .scr opened from a downloads folder, say).
 #include <windows.h>
 
-#include <cstring>
-
 #include "host/host.h"
 
 HMODULE LoadSystemLibrary(const char* name) {
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, sizeof(path));
-    if (length == 0 || length + 1 + strlen(name) + 1 > sizeof(path)) {
+    UINT nameLength = static_cast<UINT>(lstrlenA(name));
+    if (length == 0 || length + 1 + nameLength + 1 > sizeof(path)) {
         return nullptr;
     }
     path[length] = '\\';
-    strcpy(path + length + 1, name);
+    lstrcpynA(path + length + 1, name, static_cast<int>(nameLength + 1));
     return LoadLibraryA(path);
 }

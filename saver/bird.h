@@ -8,8 +8,8 @@
 #include "saver/artwork.h"
 #include "saver/compositor.h"
 
-// A pseudo-random source with the C runtime's contract: each call gives 0..32767. The saver
-// passes rand; tests pass a stand-in with the same arithmetic so the draws can be checked.
+// A pseudo-random source: each call gives 0..32767. The saver passes NextRandom (the Windows C
+// library's sequence); tests also pass scripted ones.
 using RandomSource = int (*)();
 
 struct BirdRect {

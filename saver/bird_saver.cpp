@@ -2,11 +2,10 @@
 // moves every bird on each timer tick and releases everything when the window goes.
 #include <windows.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <new>
 
 #include "host/host.h"
+#include "host/random.h"
 #include "saver/bird_saver.h"
 #include "saver/flock.h"
 #include "saver/flock_gdi.h"
@@ -19,6 +18,16 @@ constexpr UINT_PTR kAnimationTimer = 1;
 
 HWND AsWindow(WindowHandle handle) {
     return static_cast<HWND>(handle);
+}
+
+// The current time in seconds since 1970. Read through calls the first Windows 95 has: the
+// system time and its conversion to 100-nanosecond units.
+uint32_t ClockSeconds() {
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    FILETIME units = {};
+    SystemTimeToFileTime(&now, &units);
+    return SecondsSince1970((uint64_t{units.dwHighDateTime} << 32) | units.dwLowDateTime);
 }
 
 RECT ClientRect(HWND window) {
@@ -44,7 +53,7 @@ BirdSaver* BirdSaver::Create(WindowHandle window) {
     }
     saver->window = window;
     // The run's only seeding: every start point, frame and direction follows from it.
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    SeedRandom(ClockSeconds());
     saver->Initialize();
     return saver;
 }
@@ -74,7 +83,7 @@ void BirdSaver::Initialize() {
         static_cast<uint32_t>(SetTimer(hwnd, kAnimationTimer, static_cast<UINT>(delay), nullptr));
     RECT client = ClientRect(hwnd);
     LoadArtwork(artwork);
-    PlaceFlock(birds, birdCount, artwork, client.right, client.bottom, std::rand);
+    PlaceFlock(birds, birdCount, artwork, client.right, client.bottom, NextRandom);
     if (client.right <= 0 || client.bottom <= 0) {
         return;
     }
@@ -89,7 +98,7 @@ void BirdSaver::Initialize() {
     if (UseBackgroundPicture(IsPreview(), OnSecureDesktop(), !captured)) {
         PaintDesktopBackground(buffer.pixels, client.right, client.bottom, ClientCorner(hwnd));
     }
-    compositor.Freeze(buffer.pixels, client.right, client.bottom, std::malloc);
+    compositor.Freeze(buffer.pixels, client.right, client.bottom, AllocatePicture);
 }
 
 intptr_t BirdSaver::HandleMessage(WindowHandle messageWindow, uint32_t message, uintptr_t wParam,

@@ -3,8 +3,8 @@
 #include "saver/compositor.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -67,6 +67,10 @@ int64_t Area(PixelRect r) {
 
 }  // namespace
 
+void* AllocatePicture(size_t bytes) {
+    return ::operator new(bytes, std::nothrow);
+}
+
 bool Compositor::Freeze(uint32_t* backPixels, int32_t pictureWidth, int32_t pictureHeight,
                         PictureAllocator allocate) {
     Release();
@@ -94,7 +98,7 @@ bool Compositor::Freeze(uint32_t* backPixels, int32_t pictureWidth, int32_t pict
 }
 
 void Compositor::Release() {
-    std::free(background);
+    ::operator delete(background);
     background = nullptr;
     backBuffer = nullptr;
     width = 0;

@@ -31,9 +31,11 @@ struct SpritePlacement {
     int32_t y;
 };
 
-// Memory for a full-screen picture, or null. The saver passes the C runtime's malloc (its block
-// is freed with free); tests pass one that refuses, as a system short of memory would.
+// Memory for a full-screen picture, or null; the block is given back with operator delete. The
+// saver passes AllocatePicture; tests also pass one that refuses, as a system short of memory
+// would.
 using PictureAllocator = void* (*)(size_t bytes);
+void* AllocatePicture(size_t bytes);
 
 class Compositor {
    public:

@@ -4,9 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
-#include <cstring>
-
 #include "host/host.h"
 #include "host/saver_callbacks.h"
 #include "resources/resource.h"
@@ -84,17 +81,15 @@ void AttachSpin(CreateUpDownControlFn create, HWND dialog, int buddyId, int uppe
 // Not the dialog's caption, so that a search for the dialog by its title never finds this.
 constexpr char kSaveFailureCaption[] = "Quillet";
 
-// The system's words for the failure, in the user's language where the system has them.
+// The system's words for the failure, in the user's language where the system has them. Every
+// failure has the system's code, a disk that filled up included.
 void DescribeFailure(const SaveFailure& failure, char* reason, DWORD size) {
-    DWORD length = 0;
-    if (failure.systemError != 0) {
-        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                static_cast<DWORD>(failure.systemError), 0, reason, size, nullptr);
-    }
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(failure.systemError), 0, reason, size, nullptr);
     if (length == 0) {
-        // No code from the system (a disk that filled up): the run-time library's words.
-        lstrcpynA(reason, std::strerror(failure.runtimeError), static_cast<int>(size));
-        length = static_cast<DWORD>(lstrlenA(reason));
+        // A code the system has no words for: the number, which a search still finds.
+        length = static_cast<DWORD>(wsprintfA(reason, "System error %d.", failure.systemError));
     }
     while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n')) {
         reason[--length] = '\0';
@@ -112,7 +107,9 @@ void ReportSaveFailure(HWND dialog, const SaveFailure& failure) {
     char reason[256];
     DescribeFailure(failure, reason, sizeof(reason));
     char text[sizeof(path) + sizeof(reason) + 64];
-    std::sprintf(text, "The settings could not be saved to\n%s\n\n%s", path, reason);
+    // Within wsprintfA's limit of 1024 characters.
+    static_assert(sizeof(text) <= 1024, "wsprintfA writes at most 1024 characters");
+    wsprintfA(text, "The settings could not be saved to\n%s\n\n%s", path, reason);
     MessageBoxA(dialog, text, kSaveFailureCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 

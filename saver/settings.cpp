@@ -1,57 +1,14 @@
 // Reader and writer of the settings file, and the choice between the current folder's file and
-// the user's own copy. The file is opened in binary mode and the line rules are applied here,
-// so the same bytes read the same way on Windows and in native tests.
+// the user's own copy. The file's bytes go through saver/settings_file.h, so the same bytes read
+// the same way on Windows and in native tests.
 #include "saver/settings.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <string>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "saver/settings_file.h"
 
 namespace {
-
-constexpr int kLineBufferSize = 64;  // 63 characters and the terminating NUL
-constexpr int kEndOfFileByte = 0x1A;
-
-// Reads one line into buffer. Returns false once the end of the file (or a 0x1A byte, or a
-// read error) has been met. A line longer than 63 characters keeps its first 63; the rest up
-// to its line end is dropped, so the next call starts on the next line.
-bool ReadLine(FILE* file, char (&buffer)[kLineBufferSize]) {
-    int stored = 0;
-    bool more = true;
-    for (;;) {
-        int c = std::getc(file);
-        if (c == EOF || c == kEndOfFileByte) {
-            more = false;
-            break;
-        }
-        if (c == '\n') {
-            break;
-        }
-        if (c == '\r') {
-            int after = std::getc(file);
-            if (after == '\n') {
-                break;  // CR LF reads as one line end
-            }
-            if (after != EOF) {
-                std::ungetc(after, file);  // a lone CR is an ordinary character
-            }
-        }
-        if (stored < kLineBufferSize - 1) {
-            buffer[stored++] = static_cast<char>(c);
-        }
-    }
-    buffer[stored] = '\0';
-    return more;
-}
 
 // The file's keys and the settings they carry, in the order the writer puts them down. The
 // reader tries them in the same order and takes a line for the first key that gives a number.
@@ -76,137 +33,48 @@ constexpr bool KeysFitALine() {
     return true;
 }
 static_assert(KeysFitALine(), "every written line must read back whole");
+static_assert(kWrittenSize <= kLongestFileText, "the rewrite keeps the old bytes the text covers");
 
 // The key stands at the very start of the line, in the same case; each blank of " = %d"
 // matches any run of white space, none included, and whatever follows the number is ignored.
-// FIXME: digits beyond the signed 32-bit range give whatever the C runtime's sscanf makes of
-// them, which the C standard leaves undefined; such a value should be read by hand.
-void MatchLine(const char* line, SaverSettings& settings) {
+// Digits beyond 32 bits wrap, as they did when the C library read them on Windows.
+void MatchLine(const char* line, void* context) {
+    SaverSettings& settings = *static_cast<SaverSettings*>(context);
     for (const SettingRow& row : kSettingRows) {
-        size_t length = std::strlen(row.key);
-        int value = 0;
-        if (std::strncmp(line, row.key, length) == 0 &&
-            std::sscanf(line + length, " = %d", &value) == 1) {
+        int32_t value = 0;
+        if (MatchSetting(line, row.key, &value)) {
             settings.*row.field = value;
             return;
         }
     }
 }
 
-void ClearErrors() {
-    errno = 0;
-#ifdef _WIN32
-    _doserrno = 0;
-#endif
-}
-
-void NoteFailure(SaveFailure* failure) {
-    if (failure == nullptr) {
-        return;
-    }
-    failure->runtimeError = errno;
-    // The C library on Windows keeps the system's code beside the errno it derived from it;
-    // elsewhere errno is the system's code.
-#ifdef _WIN32
-    failure->systemError = static_cast<int>(_doserrno);
-#else
-    failure->systemError = errno;
-#endif
-}
-
 // Named before the write starts, so that every way a write can fail reports which file it was.
 void NameFile(SaveFailure* failure, const char* path) {
-    size_t length = std::strlen(path);
+    size_t length = std::char_traits<char>::length(path);
     if (failure != nullptr && length < sizeof(failure->file)) {
-        std::memcpy(failure->file, path, length + 1);
+        std::char_traits<char>::copy(failure->file, path, length + 1);
     }
-}
-
-// Sets the file's length; nothing may wait in the stream's buffer.
-bool CutFile(FILE* file, long length) {
-#ifdef _WIN32
-    return _chsize(_fileno(file), length) == 0;
-#else
-    return ftruncate(fileno(file), length) == 0;
-#endif
-}
-
-// Writes text over the start of the open file and cuts the file after it. Should that fail
-// part-way, the bytes it covered and the old length are put back, so the file holds what it
-// held before. The stream must be unbuffered, so nothing that failed is left to go out later.
-bool ReplaceContent(FILE* file, const char* text, size_t length, SaveFailure* failure) {
-    char old[kWrittenSize];
-    size_t oldLength = std::fread(old, 1, length, file);
-    long oldSize = -1;
-    if (!std::ferror(file) && std::fseek(file, 0, SEEK_END) == 0) {
-        oldSize = std::ftell(file);
-    }
-    if (oldSize < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        NoteFailure(failure);
-        return false;
-    }
-    if (std::fwrite(text, 1, length, file) == length && CutFile(file, static_cast<long>(length))) {
-        return true;
-    }
-    NoteFailure(failure);  // before putting the old bytes back sets the codes again
-    std::clearerr(file);
-    if (std::fseek(file, 0, SEEK_SET) == 0) {
-        std::fwrite(old, 1, oldLength, file);
-    }
-    CutFile(file, oldSize);
-    return false;
 }
 
 }  // namespace
 
 void ReadSettingsFile(const char* path, SaverSettings& settings) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        return;
-    }
-    char line[kLineBufferSize];
-    bool more = true;
-    while (more) {
-        more = ReadLine(file, line);
-        MatchLine(line, settings);
-    }
-    std::fclose(file);
+    ReadLines(path, MatchLine, &settings);
 }
 
-// The file is changed in place, not swapped for a new one: Windows 95 cannot rename over an
-// existing file, and a folder that lets the file be rewritten may not let a second file be
-// made beside it.
 bool WriteSettingsFile(const char* path, const SaverSettings& settings, SaveFailure* failure) {
     char text[kWrittenSize];
-    int length = 0;
+    uint32_t length = 0;
     for (const SettingRow& row : kSettingRows) {
-        length += std::sprintf(text + length, "%s = %d\r\n", row.key,
-                               static_cast<int>(settings.*row.field));
-    }
-    ClearErrors();
-    FILE* file = std::fopen(path, "r+b");
-    bool created = false;
-    if (file == nullptr && errno == ENOENT) {
-        file = std::fopen(path, "w+b");
-        created = true;
+        length += PutSettingLine(text + length, row.key, settings.*row.field);
     }
     NameFile(failure, path);
-    if (file == nullptr) {
-        NoteFailure(failure);
-        return false;
+    uint32_t error = ReplaceFileContent(path, text, length);
+    if (failure != nullptr) {
+        failure->systemError = static_cast<int>(error);
     }
-    bool saved = false;
-    if (std::setvbuf(file, nullptr, _IONBF, 0) != 0) {
-        NoteFailure(failure);
-    } else {
-        saved = ReplaceContent(file, text, static_cast<size_t>(length), failure);
-    }
-    // Everything went out before, unbuffered; there is nothing a failing close could undo.
-    std::fclose(file);
-    if (!saved && created) {
-        std::remove(path);
-    }
-    return saved;
+    return error == 0;
 }
 
 namespace {
@@ -225,29 +93,18 @@ bool IsFullPath(const char* path) {
 
 // Adds text to the path; false when the path and its NUL would no longer fit.
 bool Append(char (&path)[kSettingsPathSize], size_t& length, const char* text) {
-    size_t more = std::strlen(text);
+    size_t more = std::char_traits<char>::length(text);
     if (length + more >= sizeof(path)) {
         return false;
     }
-    std::memcpy(path + length, text, more + 1);
+    std::char_traits<char>::copy(path + length, text, more + 1);
     length += more;
     return true;
 }
 
-// A file the system knows of, even one this user may not open, counts as there.
-bool FileExists(const char* path) {
-    ClearErrors();
-    FILE* file = std::fopen(path, "rb");
-    if (file != nullptr) {
-        std::fclose(file);
-        return true;
-    }
-    return errno != ENOENT && errno != ENOTDIR;
-}
-
 }  // namespace
 
-SettingsPlaces FindSettingsPlaces(const char* appData) {
+SettingsPlaces FindSettingsPlaces(const char* appData, LookUpAnswer lookUp) {
     SettingsPlaces places;
     if (appData == nullptr || !IsFullPath(appData)) {
         return places;
@@ -265,13 +122,13 @@ SettingsPlaces FindSettingsPlaces(const char* appData) {
         fits = Append(places.userFolder, length, separator);
     }
     fits = fits && Append(places.userFolder, length, kUserSettingsFolder);
-    std::memcpy(places.userFile, places.userFolder, length + 1);
+    std::char_traits<char>::copy(places.userFile, places.userFolder, length + 1);
     fits = fits && Append(places.userFile, length, separator) &&
            Append(places.userFile, length, kSettingsFileName);
     if (!fits) {
         return SettingsPlaces();
     }
-    places.userFileExists = FileExists(places.userFile);
+    places.userFileExists = CountsAsThere(lookUp(places.userFile));
     return places;
 }
 
@@ -288,7 +145,7 @@ bool SaveSettingsTo(const SettingsPlaces& places, const SaverSettings& settings,
     }
     // Only a lasting refusal moves this user's settings for good. A full disk or a file another
     // program holds open passes, and a copy made then would hide the shared file ever after.
-    bool refused = !places.userFileExists && why->systemError == kAccessDenied;
+    bool refused = !places.userFileExists && why->systemError == int(kAccessDeniedCode);
     if (!refused || places.userFile[0] == '\0') {
         return false;
     }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "saver/settings_disk.h"
+
 constexpr const char* kSettingsFileName = "quilet01.ini";
 constexpr const char* kUserSettingsFolder = "Quillet";
 
@@ -19,15 +21,11 @@ struct SaverSettings {
 
 // Room for the user's copy's full name and its terminating NUL: the system's MAX_PATH.
 constexpr int kSettingsPathSize = 260;
-// The system's code for a file or folder the user may not write (ERROR_ACCESS_DENIED).
-constexpr int kAccessDenied = 5;
 
-// Why a save failed: the system's own error code where the system gave one (0 where it gave
-// none, as for a disk that filled up), the run-time library's errno value, and the file that
-// could not be written.
+// Why a save failed: the system's own error code (a disk that filled up gives its own), and
+// the file that could not be written.
 struct SaveFailure {
     int systemError = 0;
-    int runtimeError = 0;
     char file[kSettingsPathSize] = {};
 };
 
@@ -45,9 +43,11 @@ struct SaveOperations {
     void (*makeFolder)(const char* path);
 };
 
-// Names the user's copy under appData and looks whether it exists. Without a folder to put
-// it in (appData null, empty, not a full path, or too long) there is no user copy.
-SettingsPlaces FindSettingsPlaces(const char* appData);
+// Names the user's copy under appData and asks lookUp whether it exists: 0 where the system
+// finds it, else the system's answer. Without a folder to put it in (appData null, empty, not a
+// full path, or too long) there is no user copy.
+using LookUpAnswer = uint32_t (*)(const char* path);
+SettingsPlaces FindSettingsPlaces(const char* appData, LookUpAnswer lookUp = LookUpFile);
 // The user's copy once it exists, otherwise the current folder's file.
 const char* SettingsFileToRead(const SettingsPlaces& places);
 // Writes the file a read would take. Where that is the current folder's file and the system

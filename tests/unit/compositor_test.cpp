@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -129,7 +128,7 @@ TEST(Compositor, WindowHoldsWhatThePerBirdSequenceLeaves) {
         modelBirds = birds;
         Picture back = desktop, window = desktop, modelWindow = desktop;
         Compositor compositor;
-        ASSERT_TRUE(compositor.Freeze(back.pixels.data(), c.right, c.bottom, std::malloc));
+        ASSERT_TRUE(compositor.Freeze(back.pixels.data(), c.right, c.bottom, AllocatePicture));
         back.pixels.assign(back.pixels.size(), 0);  // the frozen copy alone must serve
         window.pixels = back.pixels;
         modelWindow.pixels = back.pixels;

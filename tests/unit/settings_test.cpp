@@ -115,6 +115,20 @@ TEST_F(SettingsFile, AcceptedForms) {
         {"Delay = 300\r\nCharNumber = 7\x1a\r\nDelay = 400\r\n", 300, 7},  // also after text
         {"junk\r\n\r\n\r\nCharNumber = 9\r\n", 200, 9},
         {std::string("Delay = 1\0 2\r\nCharNumber = 2\r\n", 30), 1, 2},  // a NUL ends the text
+        // Numbers as the saver read them on Windows through the C library (pinned under Wine):
+        // digits after at most one sign, the value kept modulo 2^32 however long.
+        {"Delay = 2147483648\r\n", INT32_MIN, 3},
+        {"Delay = 4294967596\r\nCharNumber = -2147483649\r\n", 300, INT32_MAX},
+        {"Delay = 99999999999999999999\r\n", 1661992959, 3},
+        {"CharNumber = -99999999999999999999\r\n", 200, -1661992959},
+        {"Delay = 0012\r\nCharNumber = -0\r\n", 12, 0},
+        {"Delay = 1e3\r\nCharNumber = 0x10\r\n", 1, 0},
+        {"Delay = +-5\r\nCharNumber = - 5\r\n", 200, 3},
+        {"Delay = -\r\nCharNumber = +\r\n", 200, 3},
+        {"Delay = \v\f12\r\n", 12, 3},  // the C library's blanks: space, \t to \r
+        {"Delay = \xa0"
+         "12\r\nCharNumber = \xb2\r\n",
+         200, 3},  // no others
     };
     for (const Case& c : cases) {
         Write(c.bytes);
@@ -189,8 +203,8 @@ TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
     AsUnprivilegedUser([this] {
         SaveFailure failure;
         // A refused write reported as done is the fault this case is about.
-        if (WriteSettingsFile(path_.c_str(), {1, 1}, &failure) || failure.systemError != EACCES ||
-            failure.file != path_) {
+        if (WriteSettingsFile(path_.c_str(), {1, 1}, &failure) ||
+            failure.systemError != int(kAccessDeniedCode) || failure.file != path_) {
             _exit(3);
         }
     });
@@ -202,7 +216,7 @@ TEST_F(SettingsFile, AFileThatCannotBeWrittenKeepsItsContent) {
     ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
     SaveFailure failure;
     EXPECT_FALSE(WriteSettingsFile(path_.c_str(), {1, 1}, &failure));
-    EXPECT_EQ(failure.systemError, EISDIR);
+    EXPECT_EQ(failure.systemError, int(kAccessDeniedCode));  // as Windows answers
     struct stat info;
     ASSERT_EQ(stat(path_.c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
@@ -253,7 +267,7 @@ TEST_F(SettingsFile, AWriteThatStopsPartWayLeavesTheFileAsItWas) {
             saved = WriteSettingsFile(path_.c_str(), {c.delay, c.birdCount}, &failure);
         }
         EXPECT_FALSE(saved) << c.earlier;
-        EXPECT_EQ(failure.systemError, EFBIG) << c.earlier;
+        EXPECT_EQ(failure.systemError, int(kDiskFull)) << c.earlier;
         EXPECT_EQ(access(path_.c_str(), F_OK) == 0, c.exists) << c.earlier;
         if (c.exists) {
             EXPECT_EQ(Contents(), c.earlier);
@@ -304,6 +318,34 @@ TEST_F(SettingsFile, AReadTakesTheUserCopyOnceItExists) {
     EXPECT_EQ(SettingsFileToRead(places), copy);
     std::remove(copy.c_str());
     rmdir(folder.c_str());
+}
+
+// What the system answers when asked for the user's copy, in the table below.
+uint32_t gLookUpAnswer = 0;
+uint32_t AnswerLookUp(const char*) {
+    return gLookUpAnswer;
+}
+
+TEST(SettingsPlaces, TheUserCopyIsThereWhenFoundOrRefused) {
+    struct Case {
+        uint32_t answer;  // the system's code
+        bool there;
+    } cases[] = {
+        {0, true},
+        {kAccessDeniedCode, true},  // refused to this user: the copy is there all the same
+        {kSharingViolation, true},  // held open by another program
+        {kFileNotFound, false},
+        {kPathNotFound, false},
+        {kBadNetworkPath, false},  // APPDATA on a server that is not there
+        {1231, false},             // ERROR_NETWORK_UNREACHABLE
+        {123, false},              // ERROR_INVALID_NAME
+    };
+    for (const Case& c : cases) {
+        gLookUpAnswer = c.answer;
+        SettingsPlaces places = FindSettingsPlaces(R"(\\server\profiles\ann)", AnswerLookUp);
+        EXPECT_EQ(places.userFileExists, c.there) << "answer " << c.answer;
+        EXPECT_STREQ(SettingsFileToRead(places), c.there ? places.userFile : kSettingsFileName);
+    }
 }
 
 // Stand-ins for the disk in the save rule's table: each write answers with the code the row
