@@ -205,7 +205,9 @@ class WineDesktop(DesktopWindows):
         with open(output_path, "wb") as output:
             popen = self._popen([self.helper("win_probe.exe"), "run", raw.hex()], cwd, output,
                                 env)
-        return WineProcess(popen, output_path, raw)
+        proc = WineProcess(popen, output_path, raw)
+        proc.relaunch = lambda: self.start_exact(raw, cwd, debug)
+        return proc
 
     def start(self, exe, *args, cwd=None, debug=None):
         """Starts exe with args (Unix paths become Windows paths); returns a WineProcess."""
@@ -218,6 +220,16 @@ class WineDesktop(DesktopWindows):
         except subprocess.TimeoutExpired:
             raise TimeoutError("%r still running after %g s" % (proc.command_line, timeout))
         proc._collect()
+        if (proc.exit_code is None and proc.relaunch and proc.popen.returncode > 0
+                and not proc.read_output()):
+            # The launcher ended before win_probe.exe said a word, so the program never started
+            # (seen once on a loaded machine: status 1, nothing printed). Once more, and say so.
+            print("%r: the launcher ended with status %d before starting it (%r); once more"
+                  % (proc.command_line, proc.popen.returncode, proc.launch_errors()),
+                  file=sys.stderr, flush=True)
+            again = proc.relaunch()
+            proc.popen, proc.output_path, proc.relaunch = again.popen, again.output_path, None
+            return self.wait_exit(proc, timeout)
         if proc.exit_code is None:
             raise RuntimeError("no exit code for %r (launcher status %d): %s %s"
                                % (proc.command_line, proc.popen.returncode, proc.read_output(),

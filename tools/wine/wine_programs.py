@@ -66,6 +66,7 @@ class WineProcess:
         self.command_line = text
         self.exit_code = None
         self.windows = []
+        self.relaunch = None  # starts the same program again, for a launch that never began
 
     def read_output(self):
         with open(self.output_path, "rb") as f:
