@@ -76,9 +76,17 @@ dist: win32 win64
 	@cat $(DIST)/SHA256SUMS
 
 # ctest does not show what a skipped test printed; its reason is repeated once after the run.
+# A test that fails is run once more: under Wine a window now and then never gets the keyboard
+# (the full-screen saver in one of seven full runs, a settings dialog once before). What the
+# failed try printed stays in the output, and each test that passed only the second time is
+# named after the run, so a flaky test shows without stopping the whole run.
 test: dist native
-	cd $(BUILD)/native && { ctest --output-on-failure -j $(JOBS) -LE soak $(CTEST_ARGS); status=$$?; \
-	    grep -h -o 'QUILLET-SKIPPED: .*' Testing/Temporary/LastTest.log | sort -u; exit $$status; }
+	cd $(BUILD)/native && { ctest --output-on-failure -j $(JOBS) -LE soak --repeat until-pass:2 \
+	    $(CTEST_ARGS); status=$$?; log=Testing/Temporary/LastTest.log; \
+	    grep -h -o 'QUILLET-SKIPPED: .*' $$log | sort -u; \
+	    awk '/^[0-9]+\/[0-9]+ Test: /{name=$$3} /^Test Failed\./{failed[name]=1} \
+	         /^Test Passed\./{if (failed[name]) print "QUILLET-FLAKY: " name \
+	         " failed once and passed when run again"}' $$log; exit $$status; }
 
 # 20 000 steps of 50 birds every 10 ms, steps counted in the saver's message trace, memory
 # sampled from the first step to the last.
