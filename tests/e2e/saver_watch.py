@@ -111,7 +111,12 @@ def wait_keyboard(desk, find, timeout=DEFAULT_TIMEOUT, what="the window"):
         window = find()
         return window if has_keyboard(desk, window) else None
 
-    return wait_until(ready, timeout, 0.2, "%s to have the keyboard" % what)
+    try:
+        return wait_until(ready, timeout, 0.2, "%s to have the keyboard" % what)
+    except TimeoutError as timeout_error:
+        # Say what there was instead, so that the next such failure shows which part was missing.
+        raise TimeoutError("%s; the window: %r; the foreground window: %r"
+                           % (timeout_error, find(), desk.foreground_window())) from None
 
 
 def wait_full_screen_keyboard(desk, timeout=DEFAULT_TIMEOUT):

@@ -69,8 +69,10 @@ class DesktopWindows:
         return self.probe("post", str(hwnd), *args) is not None
 
     def shown_cursor(self):
-        """The handle of the cursor on screen; 0 while it is hidden."""
-        return int(self.probe("cursor"))
+        """The handle of the cursor on screen; 0 while it is hidden. Wine now and then has no
+        answer for a moment (seen right after a cursor was given to another program's thread),
+        so the question is asked again for a while."""
+        return int(wait_until(lambda: self.probe("cursor"), 10, 0.2, "the cursor on screen"))
 
     def show_cursor_in(self, hwnd):
         """Gives the window's thread the arrow cursor, as a pointer over another program
