@@ -55,6 +55,8 @@ Var UserName
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "Quillet is installed"
+; The text takes three paragraphs: room for them above the check box.
+!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_TEXT "Quillet is now the screen saver of the account $UserName.$\r$\n$\r$\nIf Windows asked for another account's password to run this setup, that account got it: to use Quillet yourself, open your screen saver settings and choose $\"Quillet Screen Saver Vol.1$\"."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Open the screen saver settings"
