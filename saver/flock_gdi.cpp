@@ -11,18 +11,6 @@ namespace {
 constexpr const char* kImageNames[kFrameCount] = {"Bird1", "Bird2", "Bird3", "Bird4"};
 constexpr const char* kMaskNames[kFrameCount] = {"Mask1", "Mask2", "Mask3", "Mask4"};
 
-// 32 bits per pixel, rows from the top: the layout the compositor works in.
-BITMAPINFO PixelLayout(int32_t width, int32_t height) {
-    BITMAPINFO layout = {};
-    layout.bmiHeader.biSize = sizeof(layout.bmiHeader);
-    layout.bmiHeader.biWidth = width;
-    layout.bmiHeader.biHeight = -height;
-    layout.bmiHeader.biPlanes = 1;
-    layout.bmiHeader.biBitCount = 32;
-    layout.bmiHeader.biCompression = BI_RGB;
-    return layout;
-}
-
 // Reads one bitmap of the artwork as the display would show it. The first one read sets the
 // artwork's size; any other must have it too. A 1-bit mask comes back white (0x00FFFFFF)
 // where it is white and black (0) elsewhere, as a block transfer would expand it.
@@ -50,6 +38,17 @@ bool ReadArtwork(HDC memory, const char* name, Artwork& artwork, std::vector<uin
 }
 
 }  // namespace
+
+BITMAPINFO PixelLayout(int32_t width, int32_t height) {
+    BITMAPINFO layout = {};
+    layout.bmiHeader.biSize = sizeof(layout.bmiHeader);
+    layout.bmiHeader.biWidth = width;
+    layout.bmiHeader.biHeight = -height;
+    layout.bmiHeader.biPlanes = 1;
+    layout.bmiHeader.biBitCount = 32;
+    layout.bmiHeader.biCompression = BI_RGB;
+    return layout;
+}
 
 // A fresh memory context has black text on white, the colours a 1-bit mask is expanded with.
 bool LoadArtwork(Artwork& artwork) {

@@ -20,6 +20,10 @@ struct BackBuffer {
     uint32_t* pixels;
 };
 
+// 32 bits per pixel, rows from the top: the layout the compositor and the desktop background
+// work in.
+BITMAPINFO PixelLayout(int32_t width, int32_t height);
+
 // False, with the artwork left empty, unless all four frames and masks load with one size.
 bool LoadArtwork(Artwork& artwork);
 

@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include "host/host.h"
+#include "saver/flock_gdi.h"
 
 namespace {
 
@@ -14,24 +15,12 @@ Function Lookup(HMODULE library, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-// 32 bits per pixel, rows from the top: the layout the background is composed in.
-BITMAPINFO TopDownLayout(int32_t width, int32_t height) {
-    BITMAPINFO layout = {};
-    layout.bmiHeader.biSize = sizeof(layout.bmiHeader);
-    layout.bmiHeader.biWidth = width;
-    layout.bmiHeader.biHeight = -height;
-    layout.bmiHeader.biPlanes = 1;
-    layout.bmiHeader.biBitCount = 32;
-    layout.bmiHeader.biCompression = BI_RGB;
-    return layout;
-}
-
 DecodedPicture NewPicture(int32_t width, int32_t height) {
     DecodedPicture picture = {};
     if (width <= 0 || height <= 0) {
         return picture;
     }
-    BITMAPINFO layout = TopDownLayout(width, height);
+    BITMAPINFO layout = PixelLayout(width, height);
     void* pixels = nullptr;
     picture.bitmap = CreateDIBSection(nullptr, &layout, DIB_RGB_COLORS, &pixels, nullptr, 0);
     if (!picture.bitmap || !pixels) {
@@ -50,7 +39,7 @@ DecodedPicture PictureFromBitmap(HBITMAP bitmap) {
     }
     DecodedPicture picture = NewPicture(info.bmWidth, info.bmHeight);
     HDC memory = picture.bitmap ? CreateCompatibleDC(nullptr) : nullptr;
-    BITMAPINFO layout = TopDownLayout(info.bmWidth, info.bmHeight);
+    BITMAPINFO layout = PixelLayout(info.bmWidth, info.bmHeight);
     bool read = memory && GetDIBits(memory, bitmap, 0, UINT(info.bmHeight), picture.image.pixels,
                                     &layout, DIB_RGB_COLORS) == info.bmHeight;
     if (memory) {
