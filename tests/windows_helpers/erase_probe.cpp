@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "saver/bird_saver.h"
+#include "saver/flock_gdi.h"
 
 namespace {
 
@@ -26,13 +27,7 @@ struct Surface {
 };
 
 Surface NewSurface(uint32_t colour) {
-    BITMAPINFO layout = {};
-    layout.bmiHeader.biSize = sizeof(layout.bmiHeader);
-    layout.bmiHeader.biWidth = kWidth;
-    layout.bmiHeader.biHeight = -kHeight;
-    layout.bmiHeader.biPlanes = 1;
-    layout.bmiHeader.biBitCount = 32;
-    layout.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO layout = PixelLayout(kWidth, kHeight);
     Surface surface = {CreateCompatibleDC(nullptr), nullptr, nullptr};
     void* pixels = nullptr;
     surface.bitmap = CreateDIBSection(nullptr, &layout, DIB_RGB_COLORS, &pixels, nullptr, 0);
